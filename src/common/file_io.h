@@ -1,0 +1,23 @@
+#pragma once
+// Whole-file reads and crash-safe whole-file writes.
+#include <optional>
+#include <string>
+
+namespace quillon {
+
+// The whole content of a file, or nothing when it cannot be opened or read (errno tells why).
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the file with `bytes` so that a crash or a full disk leaves either the old or the new
+// content: write a temporary file beside it, fsync, rename over the old one, fsync the
+// directory. A symbolic link is followed, the file's permissions are kept. A file without any
+// write permission bit counts as read-only and is refused (EACCES), also for root, as is a
+// directory without write permission bits for a new file. When the directory refuses the
+// temporary file but the file itself is writable, the file is rewritten in place.
+// False with errno set on failure; the old content is then unchanged (in-place case aside).
+[[nodiscard]] bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+// True when writing to `path` would be allowed by the rule above.
+bool IsWritablePath(const std::string& path);
+
+}  // namespace quillon
