@@ -1,0 +1,57 @@
+#include "shell/startup.h"
+
+#include "common/paths.h"
+#include "config/settings_store.h"
+#include "serial/port_presence.h"
+#include "shell/command_line.h"
+#include "shell/init_paths.h"
+
+namespace quillon {
+
+PortButtonLayout AssignPortButtons(const TGlobalApp& global) {
+  PortButtonLayout layout;
+  for (int n = 1; n <= kPortCount; ++n) {
+    if (global.PortActive[n]) layout.ButtonPorts.push_back(n);
+  }
+  layout.ShowEmptyPage = layout.ButtonPorts.empty();
+  layout.MenusEnabled = !layout.ButtonPorts.empty();
+  return layout;
+}
+
+std::string PortButtonCaption(int port) { return "com" + std::to_string(port) + ":"; }
+
+bool RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
+                PortButtonLayout& layout) {
+  TGlobalApp& global = app.GlobalApp;
+  global.Receiving = false;
+  global.Autostart = false;
+  global.StartFailed = false;
+  global.TestPorts = true;
+
+  app.AppInfo = InitPaths(options.exePath, options.args, options.homeDir);
+  BuildPortLogFiles(app.AppInfo, global);
+
+  // The detection during start-up always opens the ports; "/notest" only affects later ones.
+  const std::string remapDir = DirectoryPart(app.AppInfo.ExePath);
+  for (int n = 1; n <= kPortCount; ++n) {
+    global.PortPresent[n] = IsPortPresent(remapDir, "COM" + std::to_string(n) + ":", true);
+  }
+
+  SettingsStore store(app, ui);
+  store.ReadPortActiveFlags();
+  layout = AssignPortButtons(global);
+  store.CreatePortLists();
+
+  CommandLine commandLine(app);
+  const CommandLineResult result = commandLine.Apply(options.args);
+  if (!result.ok) {
+    ui.ShowMessage(MessageKind::Error, result.message);
+    if (result.endProgram) {
+      global.StartFailed = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace quillon
