@@ -48,6 +48,11 @@ class SettingsStore {
   [[nodiscard]] bool WriteLastExtLog(int index, CivilDate date);
 
  private:
+  // The slot a signed port argument works on: 0 for +n, n for -n.
+  TQuillonOpt& Slot(int p);
+  // "Sprache" and the nine load steps, without the repair of a missing key.
+  bool LoadWithoutRepair(int p);
+
   AppContext& app_;
   UiSink& ui_;
 };
