@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh quillon quillon-sim
 demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo"

@@ -19,7 +19,7 @@ inline constexpr const char* kEndingNoPortActive =
     "Das Programm wird beendet, da keine serielle Schnittstelle\rkonfiguriert bzw. aktiviert "
     "wurde!";
 inline constexpr const char* kProgramDirFallback =
-    "Das Programmverzeichnis %s ist nicht beschreibbar; Einstellungen und Protokolle liegen in %s";
+    "Das Verzeichnis von %s ist nicht beschreibbar; Einstellungen und Protokolle liegen in %s";
 
 // Command line.
 inline constexpr const char* kParamFileNotFound =

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/format.h"
 #include "common/main_loop.h"
 #include "common/single_instance.h"
 #include "common/texts.h"
@@ -47,6 +48,10 @@ class HeadlessApp {
     if (!RunStartup(app_, sink_, {exePath, args, HomeDirectory()}, layout)) return 1;
 
     WriteToAllLogbooks(txt::kLogStarting);
+    if (app_.AppInfo.UsedFallbackDir) {
+      WriteToAllLogbooks(Format(txt::kProgramDirFallback, app_.AppInfo.ExePath,
+                                app_.AppInfo.ProgramDir));
+    }
     if (layout.ButtonPorts.empty()) {
       // Nobody can open the settings here, so the program ends as it does after an
       // unsuccessful setup dialog.
@@ -75,7 +80,7 @@ class HeadlessApp {
 
   void Exit() { WriteToAllLogbooks(txt::kLogEnding); }
 
-  void WriteToAllLogbooks(const char* text) {
+  void WriteToAllLogbooks(const std::string& text) {
     std::lock_guard lock(app_.GlobalApp.ListLock);
     for (int port = 1; port <= kPortCount; ++port) {
       if (!app_.GlobalApp.PortActive[port]) continue;
