@@ -107,6 +107,25 @@ TEST(HeadlessStartup, RunsUntilSigtermAndRefusesSecondStart) {
   close(master);
 }
 
+TEST(HeadlessStartup, ReadOnlyProgramDirectoryMovesSettingsToHome) {
+  Installation inst;
+  const std::string bin = inst.dir.File("bin");
+  std::filesystem::create_directory(bin);
+  std::filesystem::copy_file(inst.program, bin + "/quillon");
+  std::string remap = "[Remap]\r\nCOM2=pts/nirgends\r\n";
+  WriteBytes(bin + "/ComRemap.ini", remap);
+  std::filesystem::permissions(bin, std::filesystem::perms::owner_read |
+                                        std::filesystem::perms::owner_exec |
+                                        std::filesystem::perms::group_read |
+                                        std::filesystem::perms::group_exec);
+  ChildProcess child;
+  test::RunToEnd(child, {bin + "/quillon", "/headless"}, inst.dir.path(), inst.env, kTimeoutMs);
+  EXPECT_FALSE(std::filesystem::exists(bin + "/quillon.ini"));
+  const std::string ini = ReadBytes(inst.dir.File(".local/share/quillon/quillon.ini"));
+  EXPECT_NE(ini.find("[Schnittstellenparameter f\xFCr COM2:]"), std::string::npos)
+      << child.err();
+}
+
 TEST(HeadlessStartup, BadPortOnCommandLineEndsWithItsMessage) {
   Installation inst;
   ChildProcess child;
