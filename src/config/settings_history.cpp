@@ -20,8 +20,8 @@ CivilDate ParseDate(const std::string& text) {
   const auto day = ParseInt(text.substr(0, first));
   const auto month = ParseInt(text.substr(first + 1, second - first - 1));
   const auto year = ParseInt(text.substr(second + 1));
-  if (!day || !month || !year || *day < 1 || *day > 31 || *month < 1 || *month > 12 ||
-      *year < 1 || *year > 9999) {
+  if (!day || !month || !year || *day < 1 || *day > 31 || *month < 1 || *month > 12 || *year < 1 ||
+      *year > 9999) {
     return {};
   }
   const std::chrono::year_month_day date{std::chrono::year{*year},
@@ -63,25 +63,25 @@ bool SettingsStore::WriteSetupPassword(const std::string& password) {
 }
 
 LastSendFile SettingsStore::ReadLastSendFile() {
-  const std::string value = IniFile(app_.AppInfo.IniPath)
-                                .ReadString(SectionName(SettingsSection::History, 0),
-                                            key::kLastSendFile, "");
+  const std::string value =
+      IniFile(app_.AppInfo.IniPath)
+          .ReadString(SectionName(SettingsSection::History, 0), key::kLastSendFile, "");
   if (value.empty()) return {};
   return LastSendFile{ListValue(value, 1), ParseInt(ListValue(value, 2)).value_or(0),
                       ParseInt(ListValue(value, 3)).value_or(0)};
 }
 
 bool SettingsStore::WriteLastSendFile(const LastSendFile& last) {
-  const std::string value = JoinList({last.File, std::to_string(last.PortIndex),
-                                      std::to_string(last.ProtocolIndex)});
+  const std::string value =
+      JoinList({last.File, std::to_string(last.PortIndex), std::to_string(last.ProtocolIndex)});
   return IniFile(app_.AppInfo.IniPath)
       .WriteString(SectionName(SettingsSection::History, 0), key::kLastSendFile, value);
 }
 
 LastExtLog SettingsStore::ReadLastExtLog() {
-  const std::string value = IniFile(app_.AppInfo.IniPath)
-                                .ReadString(SectionName(SettingsSection::Settings, 0),
-                                            key::kLastExtLog, "");
+  const std::string value =
+      IniFile(app_.AppInfo.IniPath)
+          .ReadString(SectionName(SettingsSection::Settings, 0), key::kLastExtLog, "");
   const auto index = ParseInt(ListValue(value, 1));
   if (!index || *index < 0) return {};  // empty or unreadable: no file
   return LastExtLog{*index, ParseDate(ListValue(value, 2))};

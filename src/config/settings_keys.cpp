@@ -1,31 +1,28 @@
 #include "config/settings_keys.h"
 
+#include <iterator>
+
 #include "common/format.h"
 #include "common/ini_file.h"
 #include "config/value_list.h"
 
 namespace quillon {
-
-std::string SectionName(SettingsSection section, int n) {
-  const char* pattern = "";
-  switch (section) {
-    case SettingsSection::Interface: pattern = "Schnittstellenparameter für COM%d:"; break;
-    case SettingsSection::Data: pattern = "Datenparameter für COM%d:"; break;
-    case SettingsSection::Files: pattern = "Dateienparameter für COM%d:"; break;
-    case SettingsSection::Processing: pattern = "Verarbeitung für COM%d:"; break;
-    case SettingsSection::Polling: pattern = "Pollingparameter für COM%d:"; break;
-    case SettingsSection::Modem: pattern = "Modemparameter für COM%d:"; break;
-    case SettingsSection::Net: pattern = "TCP/IP-Parameter für COM%d:"; break;
-    case SettingsSection::Options: pattern = "Optionen für COM%d:"; break;
-    case SettingsSection::AckNak: pattern = "AckNak-Einstellungen für COM%d:"; break;
-    case SettingsSection::General: return "Allgemeine Programmoptionen";
-    case SettingsSection::Settings: return "Einstellungen";
-    case SettingsSection::History: return "History";
-  }
-  return Format(pattern, n);
-}
-
 namespace {
+
+// By SettingsSection; the per-port ones are patterns for the port number.
+constexpr const char* kSectionNames[] = {"Schnittstellenparameter für COM%d:",
+                                         "Datenparameter für COM%d:",
+                                         "Dateienparameter für COM%d:",
+                                         "Verarbeitung für COM%d:",
+                                         "Pollingparameter für COM%d:",
+                                         "Modemparameter für COM%d:",
+                                         "TCP/IP-Parameter für COM%d:",
+                                         "Optionen für COM%d:",
+                                         "AckNak-Einstellungen für COM%d:",
+                                         "Allgemeine Programmoptionen",
+                                         "Einstellungen",
+                                         "History"};
+static_assert(std::size(kSectionNames) == static_cast<size_t>(SettingsSection::History) + 1);
 
 // ---- "|" lists of the TCP/IP section ---------------------------------------------------------
 
@@ -162,6 +159,11 @@ const KeyDef kKeys[] = {
 // clang-format on
 
 }  // namespace
+
+std::string SectionName(SettingsSection section, int n) {
+  const char* name = kSectionNames[static_cast<int>(section)];
+  return section < SettingsSection::General ? Format(name, n) : std::string(name);
+}
 
 std::span<const KeyDef> SettingsKeys() { return kKeys; }
 

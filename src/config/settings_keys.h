@@ -33,11 +33,21 @@ std::string SectionName(SettingsSection section, int n);
 
 // The nine load and save steps of one port, in the order they run. Each step covers the keys of
 // one section, except Options, which also covers a few program-wide keys.
-enum class SettingsStep { Interface, Data, Files, Processing, Polling, Modem, Net, Options, AckNak };
+enum class SettingsStep {
+  Interface,
+  Data,
+  Files,
+  Processing,
+  Polling,
+  Modem,
+  Net,
+  Options,
+  AckNak
+};
 inline constexpr SettingsStep kSettingsSteps[] = {
-    SettingsStep::Interface, SettingsStep::Data,    SettingsStep::Files,
+    SettingsStep::Interface,  SettingsStep::Data,    SettingsStep::Files,
     SettingsStep::Processing, SettingsStep::Polling, SettingsStep::Modem,
-    SettingsStep::Net,       SettingsStep::Options, SettingsStep::AckNak};
+    SettingsStep::Net,        SettingsStep::Options, SettingsStep::AckNak};
 
 // Keys used outside the table.
 namespace key {
@@ -88,8 +98,8 @@ struct KeyDef {
   const char* name;
   KeyRule rule;
   SettingsField field;
-  int number = 0;              // default of a number or boolean (0/1)
-  const char* text = "";       // default of a text; for "|" lists the text decoded as default
+  int number = 0;                   // default of a number or boolean (0/1)
+  const char* text = "";            // default of a text; for "|" lists the text decoded as default
   bool (*inDomain)(int) = nullptr;  // numbers only; nullptr = every number
   bool defaultInExeDir = false;     // default text is relative to the program's directory
   bool loadOnly = false;            // read, never written

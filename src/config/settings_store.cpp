@@ -33,7 +33,8 @@ bool LoadValue(const KeyDef& def, const std::optional<std::string>& raw, const T
                int& value) {
   const bool silent = def.rule == KeyRule::Silent;
   const std::optional<int> parsed = raw ? ParseInt(*raw) : std::nullopt;
-  const bool usable = parsed && (silent || *parsed != -1) && (!def.inDomain || def.inDomain(*parsed));
+  const bool usable =
+      parsed && (silent || *parsed != -1) && (!def.inDomain || def.inDomain(*parsed));
   value = usable ? *parsed : def.number;
   return usable || silent;
 }
@@ -51,9 +52,15 @@ bool LoadValue(const KeyDef& def, const std::optional<std::string>& raw, const T
                std::string& value) {
   bool usable = false;
   switch (def.rule) {
-    case KeyRule::Reported: usable = raw && !raw->empty(); break;
-    case KeyRule::ReportedQuestionMark: usable = raw && *raw != "?"; break;
-    case KeyRule::Silent: usable = raw.has_value(); break;
+    case KeyRule::Reported:
+      usable = raw && !raw->empty();
+      break;
+    case KeyRule::ReportedQuestionMark:
+      usable = raw && *raw != "?";
+      break;
+    case KeyRule::Silent:
+      usable = raw.has_value();
+      break;
   }
   if (usable) {
     value = *raw;
@@ -139,14 +146,17 @@ bool LoadStep(SettingsStep step, int n, SettingsTarget target, const TAppInfo& i
     if (def.step == step) complete = LoadKey(def, doc, n, target, info) && complete;
   }
   switch (step) {
-    case SettingsStep::Interface: target.opt.PortName = Format("COM%d:", n); break;
+    case SettingsStep::Interface:
+      target.opt.PortName = Format("COM%d:", n);
+      break;
     case SettingsStep::Polling:
       LoadPollAddresses(doc, SectionName(SettingsSection::Polling, n), target.opt);
       break;
     case SettingsStep::Modem:
       LoadModemPasswords(doc, SectionName(SettingsSection::Modem, n), target.opt);
       break;
-    default: break;
+    default:
+      break;
   }
   return complete;
 }
@@ -176,8 +186,7 @@ bool SaveStep(SettingsStep step, int n, SettingsTarget target, const TAppInfo& i
     if (step == SettingsStep::Modem) {
       const std::string section = SectionName(SettingsSection::Modem, n);
       for (size_t i = 0; i < opt.ModemPasswords.size(); ++i) {
-        SetValue(doc, section, key::kModemPassword + std::to_string(i + 1),
-                 opt.ModemPasswords[i]);
+        SetValue(doc, section, key::kModemPassword + std::to_string(i + 1), opt.ModemPasswords[i]);
       }
     }
   };
@@ -249,6 +258,8 @@ bool SettingsStore::SavePortSettings(int p) {
   const SettingsTarget target{Slot(p), app_.GlobalApp};
   for (const SettingsStep step : kSettingsSteps) {
     const bool stepOk = SaveStep(step, n, target, app_.AppInfo);
+    // The polling step erases its section before writing it; the user hears of a failed
+    // erase on its own, besides the one message for the whole save.
     if (!stepOk && step == SettingsStep::Polling) {
       ui_.ShowMessage(MessageKind::Error, Format(txt::kSettingsWriteFailed, path));
     }

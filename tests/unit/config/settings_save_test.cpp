@@ -37,12 +37,13 @@ TEST_F(SettingsTest, PollingWithoutAddressesIsSavedOff) {
 
 TEST_F(SettingsTest, DamagedFileLoadsDefaultsAndKeepsTheUsersKeys) {
   using namespace std::string_literals;
-  WriteBytes("garbage without equals\n[unclosed\n=value without key\n"
-             "[Schnittstellenparameter f\xFCr COM1:]\n\x01\x02\xff\xfe=\x80\x81\n"
-             "Baudrate=19200\nBaudrate=4800\nDatenbits=99999999999999999999\n"
-             "Stopbits=-2147483649\nParit\xE4t=\0\0\nEigener Schl\xFCssel=bleibt\n"
-             "[Schnittstellenparameter f\xFCr COM1:]\nZeichenverz\xF6gerung=5\n"
-             "[Eigene Sektion]\nx=1\n[Pollingparameter f\xFCr COM1:]\nPollingtakt=5000000000\n"s);
+  WriteBytes(
+      "garbage without equals\n[unclosed\n=value without key\n"
+      "[Schnittstellenparameter f\xFCr COM1:]\n\x01\x02\xff\xfe=\x80\x81\n"
+      "Baudrate=19200\nBaudrate=4800\nDatenbits=99999999999999999999\n"
+      "Stopbits=-2147483649\nParit\xE4t=\0\0\nEigener Schl\xFCssel=bleibt\n"
+      "[Schnittstellenparameter f\xFCr COM1:]\nZeichenverz\xF6gerung=5\n"
+      "[Eigene Sektion]\nx=1\n[Pollingparameter f\xFCr COM1:]\nPollingtakt=5000000000\n"s);
   EXPECT_FALSE(store_.LoadPortSettings(-1));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].second, Format(txt::kSettingsRepaired, 1));
@@ -126,8 +127,9 @@ TEST_F(SettingsTest, Windows1252FileIsRewrittenByteForByte) {
 }
 
 TEST_F(SettingsTest, Utf8FileStaysUtf8) {
-  WriteBytes("[Schnittstellenparameter für COM1:]\nParität=2\n"
-             "[Pollingparameter für COM1:]\nGeräteadresse 1=Straße\n");
+  WriteBytes(
+      "[Schnittstellenparameter für COM1:]\nParität=2\n"
+      "[Pollingparameter für COM1:]\nGeräteadresse 1=Straße\n");
   EXPECT_FALSE(store_.LoadPortSettings(-1)) << "the other keys are missing";
   EXPECT_EQ(app_.PortSettings[1].Parity, 2);
   EXPECT_EQ(app_.PortSettings[1].PollAddresses, std::vector<std::string>{"Straße"});
