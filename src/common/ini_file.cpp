@@ -1,5 +1,6 @@
 #include "common/ini_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -117,8 +118,12 @@ std::string IniDocument::NewLineEnd() const {
 }
 
 size_t IniDocument::FindSection(std::string_view section) const {
+  return FindNextSection(section, 0);
+}
+
+size_t IniDocument::FindNextSection(std::string_view section, size_t from) const {
   const std::string wanted = FoldCase(Trim(section));
-  for (size_t i = 0; i < lines_.size(); ++i) {
+  for (size_t i = from; i < lines_.size(); ++i) {
     if (lines_[i].kind == LineKind::Section && FoldCase(lines_[i].name) == wanted) return i;
   }
   return std::string::npos;
@@ -152,7 +157,9 @@ std::optional<std::string> IniDocument::Get(std::string_view section,
   return std::nullopt;
 }
 
-void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+void IniDocument::Set(std::string_view section, std::string_view key, std::string_view rawValue) {
+  std::string value(rawValue);
+  std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   const std::string eol = NewLineEnd();
   size_t header = FindSection(section);
   if (header == std::string::npos) {
@@ -197,6 +204,22 @@ bool IniDocument::EraseSection(std::string_view section) {
     erased = true;
   }
   return erased;
+}
+
+void IniDocument::ClearSection(std::string_view section) {
+  const size_t header = FindSection(section);
+  if (header == std::string::npos) return;
+  size_t end = SectionEnd(header);
+  // Blank lines before the next section stay as the file's spacing.
+  size_t keepFrom = end;
+  while (keepFrom > header + 1 && Trim(lines_[keepFrom - 1].raw).empty()) --keepFrom;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header + 1),
+               lines_.begin() + static_cast<std::ptrdiff_t>(keepFrom));
+  for (size_t other = FindNextSection(section, header + 1); other != std::string::npos;
+       other = FindNextSection(section, header + 1)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(other),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(other)));
+  }
 }
 
 std::vector<std::string> IniDocument::SectionLines(std::string_view section) const {

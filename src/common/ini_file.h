@@ -40,10 +40,14 @@ class IniDocument {
   bool HasSection(std::string_view section) const;
 
   // Replaces the value of an existing key (the line keeps its key spelling) or adds the key at
-  // the end of its section; a missing section is appended to the file.
+  // the end of its section; a missing section is appended to the file. Line breaks inside the
+  // value become blanks: a value is one line.
   void Set(std::string_view section, std::string_view key, std::string_view value);
   // Removes every occurrence of the section with all its lines. False when there was none.
   bool EraseSection(std::string_view section);
+  // Empties the section but keeps its header where it is (further occurrences are removed), so
+  // a section rewritten key by key keeps its place in the file. Creates nothing when absent.
+  void ClearSection(std::string_view section);
 
   // "key=value" for every key line of the section, in file order.
   std::vector<std::string> SectionLines(std::string_view section) const;
@@ -63,6 +67,7 @@ class IniDocument {
   std::string Encode(std::string_view utf8) const;
   // Index of the first header of `section`, or npos.
   size_t FindSection(std::string_view section) const;
+  size_t FindNextSection(std::string_view section, size_t from) const;
   // One past the last line belonging to the section that starts at `header`.
   size_t SectionEnd(size_t header) const;
   std::string NewLineEnd() const;

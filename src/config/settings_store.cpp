@@ -104,15 +104,6 @@ std::string KeyText(const KeyDef& def, SettingsTarget target) {
       def.field);
 }
 
-// A value is one line of the file: a line break inside it would start a new key line.
-void SetValue(IniDocument& doc, const std::string& section, const std::string& key,
-              std::string value) {
-  for (char& c : value) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  doc.Set(section, key, value);
-}
-
 // ---- the steps -------------------------------------------------------------------------------
 
 // Reads "Geräteadresse 1", "Geräteadresse 2", ... up to the first missing or empty one.
@@ -170,23 +161,23 @@ bool SaveStep(SettingsStep step, int n, SettingsTarget target, const TAppInfo& i
     opt.PollEnabled = false;
   }
   const auto write = [&](IniDocument& doc) {
-    if (step == SettingsStep::Polling) doc.EraseSection(SectionName(SettingsSection::Polling, n));
-    if (step == SettingsStep::Modem) doc.EraseSection(SectionName(SettingsSection::Modem, n));
+    if (step == SettingsStep::Polling) doc.ClearSection(SectionName(SettingsSection::Polling, n));
+    if (step == SettingsStep::Modem) doc.ClearSection(SectionName(SettingsSection::Modem, n));
     for (const KeyDef& def : SettingsKeys()) {
       if (def.step != step || def.loadOnly) continue;
-      SetValue(doc, SectionName(def.section, n), def.name, KeyText(def, target));
+      doc.Set(SectionName(def.section, n), def.name, KeyText(def, target));
     }
     if (step == SettingsStep::Polling) {
       const std::string section = SectionName(SettingsSection::Polling, n);
       for (size_t i = 0; i < opt.PollAddresses.size(); ++i) {
-        SetValue(doc, section, Format(key::kPollAddress, static_cast<int>(i + 1)),
+        doc.Set(section, Format(key::kPollAddress, static_cast<int>(i + 1)),
                  opt.PollAddresses[i]);
       }
     }
     if (step == SettingsStep::Modem) {
       const std::string section = SectionName(SettingsSection::Modem, n);
       for (size_t i = 0; i < opt.ModemPasswords.size(); ++i) {
-        SetValue(doc, section, key::kModemPassword + std::to_string(i + 1), opt.ModemPasswords[i]);
+        doc.Set(section, key::kModemPassword + std::to_string(i + 1), opt.ModemPasswords[i]);
       }
     }
   };

@@ -58,6 +58,17 @@ TEST(IniDocument, SetKeepsEverythingElseByteForByte) {
             "C=new\r\n\r\n[Tail]\nlast=x\r\nmore=y\r\n\r\n[New Section]\r\nk=v\r\n");
 }
 
+TEST(IniDocument, ClearedSectionKeepsItsPlaceAndValuesStayOneLine) {
+  auto doc = IniDocument::Parse("[A]\r\nx=1\r\n[Poll]\r\nold1=a\r\n;c\r\nold2=b\r\n\r\n"
+                                "[B]\r\ny=2\r\n[poll]\r\nold3=c\r\n");
+  doc.ClearSection("POLL");
+  doc.Set("Poll", "new", "line1\r\nline2\nevil=1");
+  EXPECT_EQ(doc.Serialize(),
+            "[A]\r\nx=1\r\n[Poll]\r\nnew=line1  line2 evil=1\r\n\r\n[B]\r\ny=2\r\n");
+  doc.ClearSection("Missing");
+  EXPECT_FALSE(doc.HasSection("Missing"));
+}
+
 TEST(IniDocument, EncodingIsDetectedAndKept) {
   // Windows-1252: "Parität" with 0xE4, and a Latin-1 key name matched in any case.
   const std::string cp1252 = "[Schnittstellenparameter f\xFCr COM1:]\r\nParit\xE4t=0\r\n";
