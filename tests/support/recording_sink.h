@@ -30,6 +30,13 @@ class RecordingSink : public UiSink {
     return safeAnswer;
   }
 
+  int Count(const std::string& text) {
+    std::lock_guard lock(mutex);
+    int n = 0;
+    for (const auto& m : messages) n += m.text == text;
+    return n;
+  }
+
   std::mutex mutex;
   std::vector<Message> messages;
   std::vector<std::string> questions;

@@ -11,41 +11,16 @@
 #include "common/ini_file.h"
 #include "common/ui_sink.h"
 #include "config/settings_store.h"
+#include "support/recording_sink.h"
+#include "support/temp_dir.h"
 
 namespace quillon::test {
-
-class RecordingSink : public UiSink {
- public:
-  void PostPortUpdate(int, bool) override {}
-  void PostPortLed(int, int) override {}
-  void PostSendFile(int) override {}
-  void PostSendProgress(int, int) override {}
-  void PostSendResult(int, int) override {}
-  void ShowMessage(MessageKind kind, const std::string& text) override {
-    messages.push_back({kind, text});
-  }
-  bool AskYesNo(const std::string&, bool safeAnswer) override { return safeAnswer; }
-  int Count(const std::string& text) const {
-    int n = 0;
-    for (const auto& m : messages) n += m.second == text;
-    return n;
-  }
-  std::vector<std::pair<MessageKind, std::string>> messages;
-};
 
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillon-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    app_.AppInfo.ExeDir = dir_ + "/";
-    app_.AppInfo.IniPath = dir_ + "/quillon.ini";
-  }
-  void TearDown() override {
-    std::filesystem::permissions(ini(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ec_);
-    std::filesystem::remove_all(dir_, ec_);
+    app_.AppInfo.ExeDir = dir_.path() + "/";
+    app_.AppInfo.IniPath = dir_.File("quillon.ini");
   }
   const std::string& ini() const { return app_.AppInfo.IniPath; }
   void WriteBytes(const std::string& bytes) { std::ofstream(ini(), std::ios::binary) << bytes; }
@@ -66,8 +41,7 @@ class SettingsTest : public ::testing::Test {
     return IniFile(ini()).ReadString(section, key, "<fehlt>");
   }
 
-  std::string dir_;
-  std::error_code ec_;
+  TempDir dir_;
   AppContext app_;
   RecordingSink ui_;
   SettingsStore store_{app_, ui_};

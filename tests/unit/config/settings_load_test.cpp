@@ -15,9 +15,9 @@ TEST_F(SettingsTest, EmptyFileIsRepairedOncePerPresentPort) {
   store_.CreatePortLists();
 
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[0].first, MessageKind::Information);
-  EXPECT_EQ(ui_.messages[0].second, Format(txt::kSettingsRepaired, 1));
-  EXPECT_EQ(ui_.messages[1].second, Format(txt::kSettingsRepaired, 3));
+  EXPECT_EQ(ui_.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(ui_.messages[0].text, Format(txt::kSettingsRepaired, 1));
+  EXPECT_EQ(ui_.messages[1].text, Format(txt::kSettingsRepaired, 3));
   EXPECT_EQ(Get("Einstellungen", "Letze Konfiguration"), "-3");
   for (const char* section : {"Schnittstellenparameter", "Datenparameter", "Dateienparameter",
                               "Verarbeitung", "Pollingparameter", "Modemparameter",
@@ -32,7 +32,7 @@ TEST_F(SettingsTest, EmptyFileIsRepairedOncePerPresentPort) {
       {kS1, "Baudrate", "9600"},
       {kS1, "Parität", "0"},
       {kS1, "Zeichenverzögerung", "0"},
-      {"Dateienparameter für COM1:", "Dateiname", dir_ + "/Daten.dat"},
+      {"Dateienparameter für COM1:", "Dateiname", dir_.File("Daten.dat")},
       {"Dateienparameter für COM1:", "Stellenanzahl fortlfd. Nr.", "1"},
       {"Datenparameter für COM1:", "MDE-Uhr-Sync-Timeout", "2000"},
       {"Verarbeitung für COM1:", "Programm", ""},
@@ -55,7 +55,7 @@ TEST_F(SettingsTest, EmptyFileIsRepairedOncePerPresentPort) {
   }
   EXPECT_EQ(Get("Allgemeine Programmoptionen", "Velmar"), "<fehlt>") << "never written";
   EXPECT_EQ(app_.PortSettings[1].PortName, "COM1:");
-  EXPECT_EQ(app_.PortSettings[1].FileName, dir_ + "/Daten.dat");
+  EXPECT_EQ(app_.PortSettings[1].FileName, dir_.File("Daten.dat"));
   EXPECT_EQ(app_.PortSettings[2].PortName, "") << "absent port stays zeroed";
   EXPECT_EQ(app_.GlobalApp.ExtLogIndex, -1);
 
@@ -100,7 +100,7 @@ TEST_F(SettingsTest, StoredValuesLoadOrAreReplacedByTheirDefault) {
        com1(&TQuillonOpt::AckNakRxTimeout)},
       {s3, "Erste fortlfd. Nr.", "-4", "0", false, com1(&TQuillonOpt::FirstSeqNo)},
       {s3, "Erste fortlfd. Nr.", "77", "77", false, com1(&TQuillonOpt::FirstSeqNo)},
-      {s3, "Dateiname", "", dir_ + "/Daten.dat", true, com1(&TQuillonOpt::FileName)},
+      {s3, "Dateiname", "", dir_.File("Daten.dat"), true, com1(&TQuillonOpt::FileName)},
       {s4, "Programm", "", "", false, com1(&TQuillonOpt::ProgramCall)},
       {s4, "Programm", "?", "", true, com1(&TQuillonOpt::ProgramCall)},
       {kS6, "Klingeln", "?", "RING", true, com1(&TQuillonOpt::ModemRing)},

@@ -46,7 +46,7 @@ TEST_F(SettingsTest, DamagedFileLoadsDefaultsAndKeepsTheUsersKeys) {
       "[Eigene Sektion]\nx=1\n[Pollingparameter f\xFCr COM1:]\nPollingtakt=5000000000\n"s);
   EXPECT_FALSE(store_.LoadPortSettings(-1));
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].second, Format(txt::kSettingsRepaired, 1));
+  EXPECT_EQ(ui_.messages[0].text, Format(txt::kSettingsRepaired, 1));
   const TQuillonOpt& o = app_.PortSettings[1];
   EXPECT_EQ(o.Baudrate, 19200) << "the first of repeated keys counts";
   EXPECT_EQ(o.DataBits, 8);
