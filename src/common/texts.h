@@ -45,4 +45,67 @@ inline constexpr const char* kNo = "Nein";
 inline constexpr const char* kHeadlessRaiseRequest =
     "Ein zweiter Programmstart wurde abgewiesen; Quillon läuft bereits.";
 
+// Result codes of the serial and protocol layer and their texts.
+struct CodeText {
+  int code;
+  const char* text;
+};
+inline constexpr CodeText kPortErrorTexts[] = {
+    {0, "Kein Fehler"},
+    {-1, "Schnittstelle nicht geöffnet"},
+    {-2, "Fehler beim Öffnen der Schnittstelle"},
+    {-3, "Schnittstelle ist bereits geöffnet"},
+    {-4, "Fehler beim Setzen der Parameter"},
+    {-5, "Ungültiger Schnittstellenhandle"},
+    {-6, "Weder RX- noch TX-Warteschlange gewählt"},
+    {-7, "Fehler beim Leeren der Empfangswarteschlange"},
+    {-8, "Fehler beim Leeren der Sendewarteschlange"},
+    {-9, "Fehler beim Schließen der Schnittstelle"},
+    {-10, "Fehler beim Lesen eines Zeichens"},
+    {-11, "Ungültige Timeoutzeit angegeben"},
+    {-12, "v24-Timeout"},
+    {-13, "Ungültige Längenangabe bei gets() angegeben"},
+    {-14, "Kein Terminierungszeichen bei gets() empfangen"},
+    {-15, "Ungültige oder nicht unterstützte serielle Schnittstelle angegeben"},
+    {-16, "Fehler beim Testen der seriellen Schnittstelle"},
+    {-17, "Fehler beim Senden eines Zeichens"},
+    {-18, "Fehler beim Senden eines Datenblocks"},
+    {-19, "Ungültige Zeichenverzögerung angegeben"},
+    {-20, "Parameter können nicht gesetzt werden"},
+    {-21, "Baudrate kann nicht gesetzt werden"},
+    {-22, "#Datenbits kann nicht gesetzt werden"},
+    {-23, "Parität kann nicht gesetzt werden"},
+    {-24, "#Stopbits können nicht gesetzt werden"},
+    {-25, "Die INI-Datei ist fehlerhaft"},
+    {-26, "Schnittstelle wurde vorzeitig vom Benutzer angefordert"},
+    {-27, "Keine Bestätigung beim Übertragen einer Datenzeile empfangen"},
+    {-28, "Die geöffnete Schnittstelle ist nicht mehr funktionstüchtig"},
+    {-50, "OK-Meldung vom Modem empfangen"},
+    {-51, "Fehler bei Modem-Antwort"},
+    {-52, "Modem-Initialisierung korrekt beendet"},
+    {-53, "Fehler bei Modem-Initialisierung"},
+    {-54, "Fehler beim Wählen der Telefonnr."},
+    {-55, "Die Modemverbindung wurde aufgebaut"},
+    {-56, "Fehler beim Aufbauen der Modemverbindung"},
+    {-58, "Das empfangene Passwort war ungültig"},
+    {-60, "Fehler beim Beenden der Modemverbindung"},
+    {-99, "Fehlercode nicht definiert"},
+    {-101, "Zeichen [ACK] empfangen"},
+    {-102, "Zeichen [NAK] empfangen"},
+    {-104, "AckNak-Datenzeile empfangen"},
+    {-105, "Zuviele NAK's gesendet"},
+    {-106, "Ende der AckNak-Übertragung"},
+    {-107, "MDE-Gerät antwortet nicht auf Polling"},
+    {-108, "Prüfsumme ist nicht korrekt"},
+    {-109, "Zu wenig Zeichen empfangen"},
+    {-110, "ACK-/NAK-Datenblock schließt nicht mit [cr] ab"},
+    {-111, "Ungültigen Blockzähler empfangen"},
+    {-150, "Datei zum Senden nicht gefunden"},
+};
+inline constexpr const char* kUnknownError = "Unbekannter Fehler";
+
+// Block protocol.
+inline constexpr const char* kTransferTitle = "QUILLON DATENTRANSFER";
+inline constexpr const char* kClockCommand = "MDE-ZEIT";
+
 }  // namespace quillon::txt

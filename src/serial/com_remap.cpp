@@ -2,9 +2,29 @@
 
 #include <cctype>
 
+#include <mutex>
+
 #include "common/ini_file.h"
+#include "common/paths.h"
 
 namespace quillon {
+namespace {
+
+std::mutex g_remap_mutex;
+std::string g_remap_dir;  // empty: the program's directory
+
+}  // namespace
+
+std::string ComRemapDirectory() {
+  std::lock_guard lock(g_remap_mutex);
+  if (g_remap_dir.empty()) g_remap_dir = DirectoryPart(ExecutablePath("quillon"));
+  return g_remap_dir;
+}
+
+void SetComRemapDirectory(const std::string& dir) {
+  std::lock_guard lock(g_remap_mutex);
+  g_remap_dir = WithTrailingSlash(dir);
+}
 
 std::string RemapKeyOf(const std::string& portName) {
   return portName.substr(0, portName.find(':'));

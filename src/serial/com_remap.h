@@ -11,6 +11,11 @@ namespace quillon {
 
 inline constexpr const char* kComRemapFile = "ComRemap.ini";
 
+// The directory holding ComRemap.ini: the program's own directory unless set otherwise (tests,
+// tools). Safe to call from any thread.
+std::string ComRemapDirectory();
+void SetComRemapDirectory(const std::string& dir);
+
 // The key of a port name in ComRemap.ini: the name up to its first ':' ("COM1:" -> "COM1").
 std::string RemapKeyOf(const std::string& portName);
 

@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "config/settings_store.h"
+#include "serial/com_remap.h"
 #include "serial/port_presence.h"
 #include "shell/command_line.h"
 #include "shell/init_paths.h"
@@ -32,9 +33,9 @@ bool RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
   BuildPortLogFiles(app.AppInfo, global);
 
   // The detection during start-up always opens the ports; "/notest" only affects later ones.
-  const std::string remapDir = DirectoryPart(app.AppInfo.ExePath);
+  SetComRemapDirectory(DirectoryPart(app.AppInfo.ExePath));
   for (int n = 1; n <= kPortCount; ++n) {
-    global.PortPresent[n] = IsPortPresent(remapDir, "COM" + std::to_string(n) + ":", true);
+    global.PortPresent[n] = IsPortPresent("COM" + std::to_string(n) + ":", true);
   }
 
   SettingsStore store(app, ui);

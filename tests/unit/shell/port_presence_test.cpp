@@ -37,8 +37,12 @@ TEST(PortPresence, RemappedPortNeedsNoTestOtherwiseDeviceMustOpen) {
   ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
   WriteBytes(dir.File("ComRemap.ini"),
              std::string("[Remap]\nCOM1=") + name + "\nCOM2=/dev/does-not-exist\n");
-  EXPECT_TRUE(IsPortPresent(exeDir, "COM1:", true));
-  EXPECT_TRUE(IsPortPresent(exeDir, "COM2:", true)) << "a remapped port is present untested";
+  SetComRemapDirectory(exeDir);
+  EXPECT_TRUE(IsPortPresent("COM1:", true));
+  EXPECT_TRUE(IsPortPresent("COM2:", true)) << "a remapped port is present untested";
+  WriteBytes(dir.File("ComRemap.ini"), "");
+  EXPECT_FALSE(IsPortPresent("COM9:", true)) << "/dev/ttyS8 is no serial line here";
+  SetComRemapDirectory(std::string(QUILLON_BIN_DIR));
   EXPECT_TRUE(DeviceOpensAsSerialLine(name));
   EXPECT_FALSE(DeviceOpensAsSerialLine("/dev/null")) << "not a terminal line";
   EXPECT_FALSE(DeviceOpensAsSerialLine(dir.File("nothing")));

@@ -1,0 +1,180 @@
+#include "serial/line_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+namespace quillon {
+namespace {
+
+bool WriteAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    const ssize_t n = write(fd, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int OpenLocked(const std::string& name, int flags) {
+  const int fd = open(name.c_str(), flags | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    errno = EWOULDBLOCK;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+TOrvFile32::TOrvFile32(const std::string& name, bool createNew) : fileName(name) {
+  struct stat st {};
+  const bool exists = stat(name.c_str(), &st) == 0;
+  fd_ = OpenLocked(name, O_RDWR | O_CREAT);
+  if (fd_ < 0) throw std::system_error(errno, std::generic_category(), name);
+  if ((createNew || !exists) && ftruncate(fd_, 0) != 0) {
+    const int saved = errno;
+    close(fd_);
+    fd_ = -1;
+    throw std::system_error(saved, std::generic_category(), name);
+  }
+  sizeAtOpen = Size();
+}
+
+TOrvFile32::~TOrvFile32() {
+  if (fd_ < 0) return;
+  const bool empty = Size() == 0;
+  if (empty) unlink(fileName.c_str());  // still locked: nobody else can be writing it
+  close(fd_);
+}
+
+int64_t TOrvFile32::Size() const {
+  struct stat st {};
+  if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+void TOrvFile32::DropReadBuffer() {
+  if (len_ > pos_) lseek(fd_, -static_cast<off_t>(len_ - pos_), SEEK_CUR);
+  pos_ = len_ = 0;
+}
+
+bool TOrvFile32::FillBuffer() {
+  pos_ = len_ = 0;
+  for (;;) {
+    const ssize_t n = read(fd_, buffer_, sizeof buffer_);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    len_ = static_cast<size_t>(n);
+    return true;
+  }
+}
+
+bool TOrvFile32::Eof() {
+  if (fd_ < 0) return true;
+  if (pos_ < len_) return false;
+  const off_t here = lseek(fd_, 0, SEEK_CUR);
+  return here >= Size();
+}
+
+int64_t TOrvFile32::Seek(int64_t offset, int origin) {
+  if (fd_ < 0) return -1;
+  DropReadBuffer();
+  const int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+  return lseek(fd_, static_cast<off_t>(offset), whence);
+}
+
+void TOrvFile32::Write(const std::string& text) {
+  if (fd_ < 0) {
+    ioError = true;
+    return;
+  }
+  DropReadBuffer();
+  ioError = !WriteAll(fd_, text.data(), text.size());
+  if (!ioError) ++linesWritten;
+}
+
+void TOrvFile32::WriteLn(const std::string& text) {
+  const int before = linesWritten;
+  Write(text + "\r\n");
+  if (!ioError) linesWritten = before + 1;
+}
+
+std::string TOrvFile32::ReadLn() {
+  std::string line;
+  if (fd_ < 0) return line;
+  for (;;) {
+    if (pos_ == len_ && !FillBuffer()) return line;
+    const char c = buffer_[pos_++];
+    if (c == '\n') return line;
+    if (c != '\r') line += c;
+  }
+}
+
+bool TOrvFile32::ReadChar(char& c) {
+  if (fd_ < 0 || (pos_ == len_ && !FillBuffer())) {
+    ioError = true;
+    return false;
+  }
+  c = buffer_[pos_++];
+  ioError = false;
+  return true;
+}
+
+bool TOrvFile32::ReadBlock(char* buffer, int maxCount, int& count) {
+  count = 0;
+  if (fd_ < 0) return false;
+  while (count < maxCount) {
+    if (pos_ == len_ && !FillBuffer()) break;
+    const size_t take = std::min(len_ - pos_, static_cast<size_t>(maxCount - count));
+    std::memcpy(buffer + count, buffer_ + pos_, take);
+    pos_ += take;
+    count += static_cast<int>(take);
+  }
+  buffer[count] = 0;
+  return true;
+}
+
+bool TOrvFile32::AppendFile(const std::string& otherName, bool deleteOther) {
+  if (fd_ < 0) return false;
+  const int other = OpenLocked(otherName, O_RDONLY);
+  if (other < 0) return false;
+  DropReadBuffer();
+  lseek(fd_, 0, SEEK_END);
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = read(other, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!WriteAll(fd_, buf, static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  close(other);
+  ioError = !ok;
+  if (!ok) return false;
+  return deleteOther ? unlink(otherName.c_str()) == 0 : true;
+}
+
+bool TOrvFile32::Flush() { return fd_ >= 0 && fsync(fd_) == 0; }
+
+int64_t FileSizeOf(const std::string& name) {
+  struct stat st {};
+  if (stat(name.c_str(), &st) != 0) return -1;
+  return st.st_size;
+}
+
+}  // namespace quillon

@@ -1,0 +1,57 @@
+#pragma once
+// TOrvFile32: a file read as text lines or raw blocks and written line by line; used for files
+// to send and for received data.
+//
+// The file is held with an exclusive lock (flock) while the object lives; a second holder is
+// refused, as is any other writer using the same lock. A file that is empty when the object is
+// freed is deleted. Opening failures throw std::system_error.
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+class TOrvFile32 {
+ public:
+  // createNew, or a file that does not exist: a new empty file (an existing one is emptied only
+  // once the lock is held, so a file in use is never destroyed).
+  TOrvFile32(const std::string& fileName, bool createNew);
+  ~TOrvFile32();
+  TOrvFile32(const TOrvFile32&) = delete;
+  TOrvFile32& operator=(const TOrvFile32&) = delete;
+
+  bool Eof();
+  // origin 0 = from start, 1 = from the current position, 2 = from the end. The new position,
+  // or -1.
+  int64_t Seek(int64_t offset, int origin);
+  void Write(const std::string& text);
+  void WriteLn(const std::string& text);  // text + CR LF, counted as one line
+  // Bytes up to LF (every CR dropped); the LF is not part of the result.
+  std::string ReadLn();
+  bool ReadChar(char& c);
+  // Up to maxCount bytes into `buffer` (maxCount + 1 bytes, NUL written behind the data).
+  bool ReadBlock(char* buffer, int maxCount, int& count);
+  // Copies the whole of another file to the end of this one.
+  bool AppendFile(const std::string& otherName, bool deleteOther);
+  int64_t Size() const;
+  // Writes buffered data to the disk (fsync); false when that fails.
+  bool Flush();
+
+  int64_t sizeAtOpen = 0;
+  std::string fileName;
+  bool ioError = false;
+  int linesWritten = 0;
+
+ private:
+  bool FillBuffer();
+  void DropReadBuffer();
+
+  int fd_ = -1;
+  char buffer_[8192] = {};
+  size_t pos_ = 0;
+  size_t len_ = 0;
+};
+
+// Size in bytes from the directory entry, or -1 when the file is not found.
+int64_t FileSizeOf(const std::string& fileName);
+
+}  // namespace quillon
