@@ -96,7 +96,9 @@ bool SerialDevice::Configure(const LineParams& p) {
     default: break;
   }
   if (p.stopBits == 2) tio.c_cflag |= CSTOPB;
-  tio.c_cc[VMIN] = 0;
+  // VMIN 1 makes an empty non-blocking read say EAGAIN, so that a read of 0 bytes means the
+  // line hung up.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   cfsetispeed(&tio, speed);
   cfsetospeed(&tio, speed);
