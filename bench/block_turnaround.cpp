@@ -1,0 +1,160 @@
+// Benchmark: how fast the receiver answers blocks, against a minimal responder in the same run,
+// and what eight idle ports waiting without limit cost.
+//
+// Usage: bench_block_turnaround [blocks] [idle seconds]
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocols/ack_nak.h"
+#include "serial/clock.h"
+#include "serial/result_codes.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+using namespace quillon;
+
+namespace {
+
+const std::string kBin = QUILLON_BIN_DIR;
+
+// Starts the simulator sending `file` and returns the line's path (empty on failure).
+std::string StartSender(test::ChildProcess& sim, const std::string& file) {
+  if (!sim.Start({kBin + "/quillon-sim", "--pty", "--send", file, "--stats",
+                  "--ack-timeout", "3000"},
+                 "")) {
+    return {};
+  }
+  if (!sim.WaitForOutput("\n", 5000)) return {};
+  const std::string out = sim.out();
+  const auto pos = out.find("LINE ");
+  if (pos == std::string::npos) return {};
+  return out.substr(pos + 5, out.find('\n', pos) - pos - 5);
+}
+
+long MedianMicros(const std::string& simOut) {
+  const auto pos = simOut.find("median_us=");
+  return pos == std::string::npos ? -1 : std::atol(simOut.c_str() + pos + 10);
+}
+
+long RunReference(const std::string& file) {
+  test::ChildProcess sim;
+  const std::string line = StartSender(sim, file);
+  if (line.empty()) return -1;
+  test::ChildProcess responder;
+  responder.Start({kBin + "/bench_reference_responder", line}, "");
+  if (sim.Wait(120000) != 0) return -1;
+  responder.Wait(5000);
+  return MedianMicros(sim.out());
+}
+
+long RunReceiver(const std::string& file) {
+  test::ChildProcess sim;
+  const std::string line = StartSender(sim, file);
+  if (line.empty()) return -1;
+  TOrvAckNak port;
+  if (port.Open(line, 115200, 8, 0, 1) <= 0) return -1;
+  port.SetTimeout(5000);
+  char first = '1';
+  for (;;) {
+    const int r = port.ReceiveBlock(first);
+    first = '+';
+    if (r == rc::kEndOfTransfer) break;
+    if (r != rc::kBlockReceived) return -1;
+  }
+  if (sim.Wait(120000) != 0) return -1;
+  return MedianMicros(sim.out());
+}
+
+double CpuSeconds() {
+  rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Percent of one core used by eight ports each waiting without limit for a character.
+double IdleCostPercent(int seconds) {
+  struct Idle {
+    int master = -1, slave = -1;
+    TOrvComm port;
+  };
+  std::vector<std::unique_ptr<Idle>> ports;
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i) {
+    auto idle = std::make_unique<Idle>();
+    char name[256] = {};
+    if (openpty(&idle->master, &idle->slave, name, nullptr, nullptr) != 0) return -1;
+    if (idle->port.Open(name, 9600, 8, 0, 1) <= 0) return -1;
+    idle->port.SetTimeout(0);
+    ports.push_back(std::move(idle));
+  }
+  for (auto& idle : ports) {
+    threads.emplace_back([p = idle.get()] {
+      uint8_t c = 0;
+      p->port.ReadChar(c);
+    });
+  }
+  Delay(200);
+  const double before = CpuSeconds();
+  const uint64_t start = Clock();
+  Delay(seconds * 1000);
+  const double used = CpuSeconds() - before;
+  const double wall = (Clock() - start) / 1000.0;
+  for (auto& idle : ports) idle->port.SetAbortRequested(true);
+  for (auto& t : threads) t.join();
+  for (auto& idle : ports) {
+    close(idle->master);
+    close(idle->slave);
+  }
+  return used / wall * 100.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int blocks = argc > 1 ? std::atoi(argv[1]) : 2000;
+  const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
+  test::TempDir dir;
+  const std::string file = dir.File("blocks.txt");
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (int i = 0; i < blocks; ++i) {
+      std::string line(255, static_cast<char>('A' + i % 26));
+      out << line << "\r\n";
+    }
+  }
+  // Alternate the two, three rounds each, and keep each one's best median.
+  long reference = -1;
+  long receiver = -1;
+  for (int round = 0; round < 3; ++round) {
+    const long r = RunReference(file);
+    const long q = RunReceiver(file);
+    if (r > 0 && (reference < 0 || r < reference)) reference = r;
+    if (q > 0 && (receiver < 0 || q < receiver)) receiver = q;
+  }
+  if (reference <= 0 || receiver <= 0) {
+    std::fprintf(stderr, "Messung fehlgeschlagen (Referenz %ld us, Empfänger %ld us)\n",
+                 reference, receiver);
+    return 1;
+  }
+  const double ratio = static_cast<double>(receiver) / static_cast<double>(reference);
+  std::printf("block turnaround: receiver median %ld us, reference median %ld us, ratio %.2f "
+              "(goal <= 1.50) %s\n",
+              receiver, reference, ratio, ratio <= 1.5 ? "OK" : "MISSED");
+  const double idle = IdleCostPercent(idleSeconds);
+  std::printf("idle cost: 8 ports waiting without limit use %.3f %% of one core over %d s "
+              "(goal < 0.5 %%) %s\n",
+              idle, idleSeconds, idle >= 0 && idle < 0.5 ? "OK" : "MISSED");
+  return ratio <= 1.5 && idle >= 0 && idle < 0.5 ? 0 : 1;
+}

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks; each prints its figures and whether it meets its goal.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh bench_block_turnaround
+build/bin/bench_block_turnaround "$@"
