@@ -147,14 +147,29 @@ int TOrvComm::ReadChar(uint8_t& c) {
   if (!device_.IsOpen()) return Fail(rc::kNotOpen);
   const uint64_t start = Clock();
   lastActivity = start;
+  bool waited = false;
   for (;;) {
     if (device_.TakeByte(c)) {
       rxRemaining = static_cast<uint16_t>(std::min<size_t>(device_.Buffered(), 0xFFFF));
       SetLastError(rc::kOk);
       return 1;
     }
+    // With an empty buffer a waiting read asks poll() first: the answer to what we just sent is
+    // usually not there yet, and a read that finds nothing would only cost a system call.
+    if (timeout_ != -1 && !waited) {
+      int waitMs = -1;
+      if (timeout_ > 0) {
+        const uint64_t now = Clock();
+        if (now >= start + static_cast<uint64_t>(timeout_)) return Fail(rc::kTimeout);
+        waitMs = static_cast<int>(start + static_cast<uint64_t>(timeout_) - now);
+      }
+      if (const int code = InterruptCode()) return Fail(code);
+      device_.WaitReadable(waitMs, abort_.fd(), ShutdownFd());
+      waited = true;
+    }
     const int got = device_.Fill();
     if (got > 0) {
+      waited = false;
       if (device_.TakeLineError()) return Fail(rc::kReadFailed);
       continue;
     }
@@ -164,19 +179,12 @@ int TOrvComm::ReadChar(uint8_t& c) {
       return Fail(rc::kPortBroken);
     }
     rxRemaining = 0;
+    waited = false;
     if (timeout_ == -1) return Fail(rc::kTimeout);
-    int waitMs = -1;
-    if (timeout_ > 0) {
-      const uint64_t now = Clock();
-      if (now >= start + static_cast<uint64_t>(timeout_)) return Fail(rc::kTimeout);
-      waitMs = static_cast<int>(start + static_cast<uint64_t>(timeout_) - now);
+    if (timeout_ > 0 && Clock() >= start + static_cast<uint64_t>(timeout_)) {
+      return Fail(rc::kTimeout);
     }
     if (const int code = InterruptCode()) return Fail(code);
-    if (device_.WaitReadable(waitMs, abort_.fd(), ShutdownFd()) == SerialDevice::Wait::HangUp &&
-        device_.Fill() < 0) {
-      PostError(portNumber_, rc::kPortBroken);
-      return Fail(rc::kPortBroken);
-    }
   }
 }
 
