@@ -1,0 +1,249 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+
+namespace sim {
+namespace {
+
+bool ToInt(const std::string& text, long min, long max, long& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(text.c_str(), &end, 10);
+  return errno == 0 && *end == '\0' && value >= min && value <= max;
+}
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    parts.push_back(text.substr(start, comma - start));
+    if (comma == std::string::npos) return parts;
+    start = comma + 1;
+  }
+}
+
+bool IsAddress(const std::string& text) {
+  if (text.empty() || text.size() > 16) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* HelpText() {
+  return "quillon-sim - spielt das MDE-Gerät am anderen Ende einer seriellen Leitung\n"
+         "\n"
+         "Aufruf:\n"
+         "  quillon-sim [terminal] (--pty [--print-path DATEI] | --device PFAD [--baud N])\n"
+         "              [Aktionen] [Fehler] [Zeiten]\n"
+         "\n"
+         "Leitung:\n"
+         "  --pty                 legt ein Pseudo-Terminal-Paar an; die erste Ausgabezeile ist\n"
+         "                        \"LINE <Gerätepfad>\"; Aktionen beginnen erst, wenn die\n"
+         "                        Gegenseite die Leitung geöffnet hat\n"
+         "  --print-path DATEI    schreibt den Gerätepfad zusätzlich in DATEI\n"
+         "  --device PFAD         benutzt die serielle Schnittstelle PFAD (8N1, roh)\n"
+         "  --baud N              Baudrate für --device (Vorgabe 9600)\n"
+         "  --open-timeout MS     so lange wird auf das Öffnen der Leitung gewartet\n"
+         "                        (Vorgabe 30000)\n"
+         "\n"
+         "Aktionen (in dieser Reihenfolge; ohne Aktion wird die Leitung nur gehalten):\n"
+         "  --answer-polls A[,B]  wartet vor jeder Übertragung auf das Polling einer dieser\n"
+         "                        Adressen, antwortet mit ACK und gibt \"POLLED A\" aus\n"
+         "  --send DATEI          sendet DATEI als Übertragung: Kopfblock, ein Block je Zeile\n"
+         "                        (längere Zeilen als 255 Byte in mehreren Blöcken), Endeblock;\n"
+         "                        gibt \"SENT <Nr> <Blöcke> <NAKs>\" aus\n"
+         "  --header TEXT         Text des Kopfblocks (Vorgabe \"QUILLON-SIM,<Dateiname>\")\n"
+         "  --transfers N         sendet die Datei N-mal (Vorgabe 1)\n"
+         "  --clock               nach jeder Übertragung: NAK senden, die Uhrzeit empfangen und\n"
+         "                        \"CLOCK <nnhhddmmyyss>\" ausgeben\n"
+         "  --clock-delay MS      Wartezeit vor diesem NAK (Vorgabe 0)\n"
+         "  --receive DATEI       empfängt eine Übertragung und schreibt Kopf und Blöcke als\n"
+         "                        Zeilen (CR LF) nach DATEI; gibt \"RECEIVED <Blöcke>\" und\n"
+         "                        \"HEADER <Text>\" aus\n"
+         "  --start-nak           sendet vor dem Empfang ein NAK (empfangsbereit)\n"
+         "  --stay                hält danach die Leitung bis SIGTERM/SIGINT\n"
+         "\n"
+         "Fehler (beim Senden und Empfangen):\n"
+         "  --fault-rate P        Wahrscheinlichkeit eines Fehlers je Block (0..1); am Ende\n"
+         "                        wird \"FAULTS <Anzahl>\" ausgegeben\n"
+         "  --faults LISTE        Auswahl aus checksum,counter,drop,extra,silence (Vorgabe alle)\n"
+         "  --seed N              Startwert des Zufallsgenerators (Vorgabe 1)\n"
+         "\n"
+         "Zeiten:\n"
+         "  --ack-timeout MS      Wartezeit auf die Antwort je Block bzw. je Zeichen beim\n"
+         "                        Empfang (Vorgabe 3000)\n"
+         "  --final-timeout MS    Wartezeit auf das ACK des Endeblocks; danach wird die ganze\n"
+         "                        Übertragung wiederholt (Vorgabe 10000)\n"
+         "  --max-retries N       Wiederholungen je Block (Vorgabe 20)\n"
+         "  --transfer-retries N  Wiederholungen der ganzen Übertragung (Vorgabe 5)\n"
+         "  --stats               misst die Antwortzeit je gesendetem Block und gibt\n"
+         "                        \"TURNAROUND median_us=<m> p90_us=<p> blocks=<n>\" aus\n"
+         "  --help                diese Hilfe\n"
+         "\n"
+         "Rückgabewert: 0 Erfolg, 1 eine Aktion ist fehlgeschlagen, 2 falscher Aufruf.\n";
+}
+
+bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
+  bool baudGiven = false;
+  bool printPathGiven = false;
+  bool headerGiven = false;
+  bool transfersGiven = false;
+  bool startNakGiven = false;
+  bool clockDelayGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    // Options with a value take the next argument.
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = "Option " + arg + " braucht einen Wert";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    auto number = [&](long min, long max, long& out) {
+      std::string text;
+      if (!value(text)) return false;
+      if (!ToInt(text, min, max, out)) {
+        error = "Ungültiger Wert für " + arg + ": " + text;
+        return false;
+      }
+      return true;
+    };
+    auto milliseconds = [&](int& out) {
+      long v = 0;
+      if (!number(0, 3600000, v)) return false;
+      out = static_cast<int>(v);
+      return true;
+    };
+    long v = 0;
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      o.help = true;
+      return true;
+    } else if (arg == "terminal" && i == 1) {
+      // The only mode so far, and the default.
+    } else if (arg == "--pty") {
+      o.pty = true;
+    } else if (arg == "--print-path") {
+      if (!value(o.printPath)) return false;
+      printPathGiven = true;
+    } else if (arg == "--device") {
+      if (!value(o.device)) return false;
+    } else if (arg == "--baud") {
+      if (!number(50, 4000000, v)) return false;
+      o.baud = static_cast<int>(v);
+      baudGiven = true;
+    } else if (arg == "--open-timeout") {
+      if (!milliseconds(o.openTimeoutMs)) return false;
+    } else if (arg == "--answer-polls") {
+      if (!value(text)) return false;
+      o.pollAddresses = SplitCommas(text);
+      for (const std::string& a : o.pollAddresses) {
+        if (!IsAddress(a)) {
+          error = "Ungültige Pollingadresse: \"" + a + "\" (nur Ziffern)";
+          return false;
+        }
+      }
+    } else if (arg == "--send") {
+      if (!value(o.sendFile)) return false;
+    } else if (arg == "--header") {
+      if (!value(text)) return false;
+      o.header = text;
+      headerGiven = true;
+    } else if (arg == "--transfers") {
+      if (!number(1, 1000000, v)) return false;
+      o.transfers = static_cast<int>(v);
+      transfersGiven = true;
+    } else if (arg == "--clock") {
+      o.clock = true;
+    } else if (arg == "--clock-delay") {
+      if (!milliseconds(o.clockDelayMs)) return false;
+      clockDelayGiven = true;
+    } else if (arg == "--receive") {
+      if (!value(o.receiveFile)) return false;
+    } else if (arg == "--start-nak") {
+      o.startNak = true;
+      startNakGiven = true;
+    } else if (arg == "--stay") {
+      o.stay = true;
+    } else if (arg == "--fault-rate") {
+      if (!value(text)) return false;
+      char* end = nullptr;
+      o.faultRate = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0' || !(o.faultRate >= 0.0 && o.faultRate <= 1.0)) {
+        error = "Ungültige Fehlerrate: " + text + " (erlaubt 0 bis 1)";
+        return false;
+      }
+      o.faultsWanted = true;
+    } else if (arg == "--faults") {
+      if (!value(text)) return false;
+      o.faultKinds.clear();
+      for (const std::string& name : SplitCommas(text)) {
+        FaultKind kind;
+        if (!FaultKindFromName(name, kind)) {
+          error = "Unbekannte Fehlerart: \"" + name +
+                  "\" (erlaubt checksum, counter, drop, extra, silence)";
+          return false;
+        }
+        o.faultKinds.push_back(kind);
+      }
+    } else if (arg == "--seed") {
+      if (!number(0, 4294967295L, v)) return false;
+      o.seed = static_cast<std::uint32_t>(v);
+    } else if (arg == "--ack-timeout") {
+      if (!milliseconds(o.ackTimeoutMs)) return false;
+    } else if (arg == "--final-timeout") {
+      if (!milliseconds(o.finalTimeoutMs)) return false;
+    } else if (arg == "--max-retries") {
+      if (!number(0, 1000000, v)) return false;
+      o.maxRetries = static_cast<int>(v);
+    } else if (arg == "--transfer-retries") {
+      if (!number(0, 1000000, v)) return false;
+      o.transferRetries = static_cast<int>(v);
+    } else if (arg == "--stats") {
+      o.stats = true;
+    } else {
+      error = "Unbekannte Option: " + arg;
+      return false;
+    }
+  }
+  if (o.pty == !o.device.empty()) {
+    error = "Genau eines von --pty und --device PFAD ist anzugeben";
+    return false;
+  }
+  if (printPathGiven && !o.pty) {
+    error = "--print-path gilt nur mit --pty";
+    return false;
+  }
+  if (baudGiven && o.device.empty()) {
+    error = "--baud gilt nur mit --device";
+    return false;
+  }
+  if ((headerGiven || transfersGiven) && o.sendFile.empty()) {
+    error = "--header und --transfers gelten nur mit --send";
+    return false;
+  }
+  if (o.header && o.header->size() > 255) {
+    error = "Der Kopftext ist länger als 255 Zeichen";
+    return false;
+  }
+  if (clockDelayGiven && !o.clock) {
+    error = "--clock-delay gilt nur mit --clock";
+    return false;
+  }
+  if (startNakGiven && o.receiveFile.empty()) {
+    error = "--start-nak gilt nur mit --receive";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace sim
