@@ -1,101 +1,105 @@
-// quillon-sim: plays the far side of a serial line for the receiver. It knows the wire formats
-// on its own and shares no code with the receiver, so a fault in one is not mirrored by the
-// other.
+// quillon-sim: plays the handheld terminal on the far side of a serial line for the receiver's
+// integration tests, benchmarks and demo. It knows the wire format on its own and shares no code
+// with the receiver, so a fault in one is not mirrored by the other.
 //
-// This first version provides the line itself: a pseudo-terminal pair whose device path it
-// prints, held open until it is ended.
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <termios.h>
-#include <unistd.h>
-
+// Without actions it only holds the line, draining what the receiver writes, until SIGTERM or
+// SIGINT.
 #include <cstdio>
-#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
+
+#include "faults.h"
+#include "line.h"
+#include "options.h"
+#include "output.h"
+#include "session.h"
+#include "stop.h"
+#include "terminal.h"
+#include "turnaround.h"
 
 namespace {
 
-volatile sig_atomic_t g_stop = 0;
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+// How long the line stays open after the last action for the last answer to be read.
+constexpr int kLingerMs = 500;
 
-void OnSignal(int) { g_stop = 1; }
-
-void PrintHelp() {
-  std::puts(
-      "quillon-sim - simuliert die Gegenseite einer seriellen Leitung\n"
-      "\n"
-      "Aufruf: quillon-sim --pty [--print-path DATEI]\n"
-      "\n"
-      "  --pty               legt ein Pseudo-Terminal-Paar an, gibt den Gerätepfad der\n"
-      "                      Leitung aus und hält sie offen, bis das Programm beendet wird\n"
-      "  --print-path DATEI  schreibt den Gerätepfad zusätzlich in DATEI\n"
-      "  --help              diese Hilfe");
+bool ReadWholeFile(const std::string& path, std::string& content) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
 }
 
-int HoldPty(const std::string& pathFile) {
-  int master = -1;
-  int slave = -1;
-  char name[256] = {};
-  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-    std::fprintf(stderr, "Pseudo-Terminal kann nicht angelegt werden: %s\n", std::strerror(errno));
-    return 1;
+// The path alone, for scripts that wait for the file: written to a temporary name first so a
+// reader never sees half of it.
+bool WritePathFile(const std::string& file, const std::string& linePath) {
+  const std::string tmp = file + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::trunc);
+    out << linePath << "\n";
+    if (!out.flush()) return false;
   }
-  termios tio {};
-  tcgetattr(master, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(master, TCSANOW, &tio);
-  // The receiver opens the line by its path; our own handle on it can go.
-  close(slave);
-  std::printf("%s\n", name);
-  std::fflush(stdout);
-  if (!pathFile.empty()) {
-    const std::string tmp = pathFile + ".tmp";
-    std::ofstream(tmp) << name << "\n";
-    std::rename(tmp.c_str(), pathFile.c_str());
-  }
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  // Drain whatever the receiver writes so it never blocks on a full line.
-  char buf[4096];
-  while (!g_stop) {
-    pollfd pfd{master, POLLIN, 0};
-    const int n = poll(&pfd, 1, 1000);
-    if (n <= 0) continue;
-    const ssize_t got = (pfd.revents & POLLIN) ? read(master, buf, sizeof buf) : -1;
-    if (got < 0 && (pfd.revents & POLLIN) && errno != EAGAIN && errno != EIO) break;
-    // Nobody has the line open right now (hang-up): wait for the next opener.
-    if (got <= 0 && (pfd.revents & (POLLHUP | POLLERR))) usleep(100000);
-  }
-  close(master);
-  return 0;
+  return std::rename(tmp.c_str(), file.c_str()) == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool pty = false;
-  std::string pathFile;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      PrintHelp();
-      return 0;
-    } else if (arg == "--pty") {
-      pty = true;
-    } else if (arg == "--print-path" && i + 1 < argc) {
-      pathFile = argv[++i];
-    } else {
-      std::fprintf(stderr, "Unbekannte Option: %s (--help zeigt die Optionen)\n", arg.c_str());
-      return 2;
+  sim::Options options;
+  std::string error;
+  if (!sim::ParseOptions(argc, argv, options, error)) {
+    sim::Complain(error + " (--help zeigt die Optionen)");
+    return kUsage;
+  }
+  if (options.help) {
+    std::fputs(sim::HelpText(), stdout);
+    return kOk;
+  }
+  std::string sendContent;
+  if (!options.sendFile.empty() && !ReadWholeFile(options.sendFile, sendContent)) {
+    sim::Complain("Datei " + options.sendFile + " kann nicht gelesen werden");
+    return kFailed;
+  }
+
+  sim::InstallStopSignals();
+  sim::Line line;
+  const bool opened =
+      options.pty ? line.OpenPty(error) : line.OpenDevice(options.device, options.baud, error);
+  if (!opened) {
+    sim::Complain(error);
+    return kFailed;
+  }
+  // The file first: whoever reads the path from stdout finds the file in place as well.
+  if (!options.printPath.empty() && !WritePathFile(options.printPath, line.path())) {
+    sim::Complain("Datei " + options.printPath + " kann nicht geschrieben werden");
+    return kFailed;
+  }
+  sim::Say("LINE " + line.path());
+
+  if (options.HasActions()) {
+    const sim::Io io = line.WaitForPeer(options.openTimeoutMs);
+    if (io != sim::Io::kOk) {
+      sim::Complain(io == sim::Io::kTimeout
+                        ? "Die Leitung wurde nicht innerhalb von " +
+                              std::to_string(options.openTimeoutMs) + " ms geöffnet"
+                        : sim::Describe(io));
+      return kFailed;
+    }
+    sim::FaultPlan faults(options.faultRate, options.faultKinds, options.seed);
+    sim::Turnaround turnaround;
+    sim::Session session{line, options, faults, turnaround, {}};
+    const bool done = sim::RunTerminal(session, sendContent);
+    if (!options.stay || !done) line.Linger(kLingerMs);
+    if (options.faultsWanted) sim::Say("FAULTS " + std::to_string(faults.count()));
+    if (options.stats) sim::Say(turnaround.Summary());
+    if (!done) {
+      sim::Complain(session.error);
+      return kFailed;
     }
   }
-  if (!pty) {
-    PrintHelp();
-    return 2;
-  }
-  return HoldPty(pathFile);
+  if (!options.HasActions() || options.stay) line.Hold();
+  return kOk;
 }

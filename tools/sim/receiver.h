@@ -1,0 +1,24 @@
+#pragma once
+// The terminal receiving a transfer from the PC: each block is checked and answered with ACK or
+// NAK; a block repeated after a lost ACK is acknowledged again but kept only once.
+#include <string>
+#include <vector>
+
+#include "session.h"
+
+namespace sim {
+
+struct ReceivedTransfer {
+  std::string header;              // data of the first block (type '1'), empty without one
+  std::vector<std::string> lines;  // data of the further blocks, in order
+};
+
+// Receives blocks up to and including the end block. Every character must follow within the
+// answer time-out; when nothing comes the terminal asks again with NAK. Fails after more than
+// --max-retries rejected or missing blocks in a row. On failure s.error holds the reason.
+bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer);
+
+// Writes header and lines, each followed by CR LF, to `path` through a temporary file.
+bool WriteTransferFile(Session& s, const std::string& path, const ReceivedTransfer& transfer);
+
+}  // namespace sim

@@ -1,0 +1,59 @@
+#include "terminal.h"
+
+#include <filesystem>
+
+#include "block.h"
+#include "clock.h"
+#include "output.h"
+#include "polls.h"
+#include "receiver.h"
+#include "sender.h"
+
+namespace sim {
+namespace {
+
+bool SendAll(Session& s, const std::string& content) {
+  const Options& o = s.options;
+  const std::string header =
+      o.header ? *o.header : "QUILLON-SIM," + std::filesystem::path(o.sendFile).filename().string();
+  const std::vector<std::string> blocks = SplitIntoBlocks(content);
+  std::function<bool()> beforeRound;
+  if (!o.pollAddresses.empty()) beforeRound = [&s] { return AnswerPoll(s); };
+  for (int number = 1; number <= o.transfers; ++number) {
+    TransferCounts counts;
+    if (!SendTransfer(s, header, blocks, beforeRound, counts)) {
+      s.error = "Übertragung " + std::to_string(number) + ": " + s.error;
+      return false;
+    }
+    Say("SENT " + std::to_string(number) + " " + std::to_string(counts.blocks) + " " +
+        std::to_string(counts.naks));
+    if (o.clock && !ReceiveClock(s)) return false;
+  }
+  return true;
+}
+
+bool Receive(Session& s) {
+  if (s.options.startNak && !s.Answer(kNak)) return false;
+  ReceivedTransfer transfer;
+  if (!ReceiveTransfer(s, transfer)) return false;
+  if (!WriteTransferFile(s, s.options.receiveFile, transfer)) return false;
+  Say("RECEIVED " + std::to_string(transfer.lines.size()));
+  Say("HEADER " + Printable(transfer.header));
+  return true;
+}
+
+}  // namespace
+
+bool RunTerminal(Session& s, const std::string& sendContent) {
+  const Options& o = s.options;
+  if (!o.sendFile.empty()) {
+    if (!SendAll(s, sendContent)) return false;
+  } else {
+    // Without a transfer of our own, a poll and a clock exchange are each answered once.
+    if (!o.pollAddresses.empty() && !AnswerPoll(s)) return false;
+    if (o.clock && !ReceiveClock(s)) return false;
+  }
+  return o.receiveFile.empty() || Receive(s);
+}
+
+}  // namespace sim
