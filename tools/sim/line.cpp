@@ -159,15 +159,9 @@ Io Line::Write(std::string_view bytes, int timeoutMs) {
 }
 
 Io Line::Fill(Clock::time_point deadline) {
+  // Wait first and read once the line reports something: an answer costs one ppoll() and one
+  // read(), which keeps the measured answer times close to the line's own.
   for (;;) {
-    const ssize_t n = read(fd_, buffer_, sizeof buffer_);
-    if (n > 0) {
-      begin_ = 0;
-      end_ = static_cast<std::size_t>(n);
-      return Io::kOk;
-    }
-    if (n == 0 || (n < 0 && errno == EIO)) return Io::kClosed;
-    if (errno != EAGAIN && errno != EINTR) return Io::kError;
     // A signal caught during an earlier wait must not be slept through.
     if (StopRequested()) return Io::kStopped;
     pollfd pfd{fd_, POLLIN, 0};
@@ -177,7 +171,15 @@ Io Line::Fill(Clock::time_point deadline) {
     if (r < 0 && errno != EINTR) return Io::kError;
     if (StopRequested()) return Io::kStopped;
     if (r == 0) return Io::kTimeout;
-    // A hang-up without data: the read above reports it on the next round.
+    if (r < 0) continue;
+    const ssize_t n = read(fd_, buffer_, sizeof buffer_);
+    if (n > 0) {
+      begin_ = 0;
+      end_ = static_cast<std::size_t>(n);
+      return Io::kOk;
+    }
+    if (n == 0 || (n < 0 && errno == EIO)) return Io::kClosed;
+    if (errno != EAGAIN && errno != EINTR) return Io::kError;
   }
 }
 
