@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds from scratch and runs every test, then a short fuzzing run of
-# the block parsers.
+# Installs what is needed, builds from scratch, runs a short fuzzing run of the block parsers,
+# then every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 rm -rf build build-fuzz
 scripts/build.sh
-(cd build && ctest --output-on-failure -j"$(nproc)" --timeout 300)
 scripts/fuzz.sh 10
+cd build
+ctest --output-on-failure -j"$(nproc)" --timeout 300
