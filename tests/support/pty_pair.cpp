@@ -3,20 +3,17 @@
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <stdexcept>
 
+#include "serial/clock.h"
+
 namespace quillon::test {
 namespace {
 
-long long NowMs() {
-  timespec ts {};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
-}
+long long NowMs() { return static_cast<long long>(Clock()); }
 
 }  // namespace
 
