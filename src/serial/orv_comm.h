@@ -68,6 +68,36 @@ class TOrvComm {
   std::function<void(int port, int code)> errorTarget;
   std::function<void(const std::string& line)> logTarget;
 
+  // Modem dialogue (answering modem on the line). Lists are alternatives; a settings text is
+  // split into items at "^M". Results: -50 OK, -51 unexpected answer, -53 no answer / init
+  // failed, -55 connected, -56 connection failed, -58 password rejected, -59 failure answer or
+  // line released after a failed call, -60 hang-up failed.
+  void SetInitStrings(const std::string& text);
+  void SetConnectStrings(const std::string& text);
+  void SetOkStrings(const std::string& text);
+  void SetRingStrings(const std::string& text);
+  void SetAnswerStrings(const std::string& text);
+  void ClearInitStrings() { initStrings.clear(); }
+  void ClearConnectStrings() { connectStrings.clear(); }
+  void ClearOkStrings() { okStrings.clear(); }
+  void ClearRingStrings() { ringStrings.clear(); }
+  void ClearAnswerStrings() { answerStrings.clear(); }
+  int ModemCommand(const std::string& command, std::string* response, bool appendCr);
+  bool ModemPresent();
+  int InitModem();
+  int WaitForCall(const std::vector<std::string>& passwords);
+  int HangUp();
+
+  std::vector<std::string> initStrings;
+  std::vector<std::string> connectStrings{"CONNECT", "CARRIER"};
+  std::vector<std::string> failureStrings{"NO CARRIER", "ERROR",     "NO DIALTONE", "BUSY",
+                                          "DIAL LOCKED", "NO ANSWER", "DELAYED"};
+  std::vector<std::string> okStrings{"OK"};
+  std::vector<std::string> ringStrings{"RING"};
+  std::vector<std::string> answerStrings{"ATA"};
+  std::string hangUpString = "+++~~~ATH0";
+  std::string connectionId;
+
   void SetAbortRequested(bool value);
   bool AbortRequested() const { return abort_.IsSet(); }
 

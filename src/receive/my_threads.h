@@ -1,0 +1,37 @@
+#pragma once
+// TMyThreads: the status record of one port, shared by its receive thread (writer) and the main
+// thread (reader). It outlives the thread, so the main thread may wait for `Finished` without
+// touching a thread object that may already be gone.
+//
+// The strings and lists are guarded by TGlobalApp::ListLock; counters and flags are atomics
+// written by one side and read by the other.
+#include <array>
+#include <atomic>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "config/settings_types.h"
+
+namespace quillon {
+
+class TComThread;
+
+inline constexpr size_t kMaxDataLines = 250;
+
+struct TMyThreads {
+  std::atomic<int> Records{0};
+  std::atomic<int> Bytes{0};
+  std::string StatusText;              // ListLock
+  std::string FileName;                // ListLock
+  std::deque<std::string> DataLines;   // ListLock, at most kMaxDataLines
+  std::atomic<bool> DataChanged{false};
+  std::vector<std::string> LogLines;   // ListLock; appended by the thread, taken by the main thread
+  std::atomic<bool> UpdatePending{false};
+  std::atomic<bool> LedPending{false};
+  std::atomic<bool> Finished{true};
+};
+
+using PortStatusArray = std::array<TMyThreads, kPortCount + 1>;  // index 1..8
+
+}  // namespace quillon
