@@ -108,4 +108,11 @@ inline constexpr const char* kUnknownError = "Unbekannter Fehler";
 inline constexpr const char* kTransferTitle = "QUILLON DATENTRANSFER";
 inline constexpr const char* kClockCommand = "MDE-ZEIT";
 
+// Logbook: the per-port logbook, its file, the external daily logbook.
+inline constexpr const char* kLogbookCreated = "Neues Logbuch angelegt";
+inline constexpr const char* kLogbookLoadFailed = "Fehler beim Laden der Logbuchdatei %s";
+inline constexpr const char* kLogbookSaveFailed = "Fehler beim Speichern der Logbuchdatei %s";
+inline constexpr const char* kExtLogWriteFailed =
+    "Fehler beim Schreiben der externen Logbuchdatei %s";
+
 }  // namespace quillon::txt
