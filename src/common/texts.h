@@ -108,11 +108,68 @@ inline constexpr const char* kUnknownError = "Unbekannter Fehler";
 inline constexpr const char* kTransferTitle = "QUILLON DATENTRANSFER";
 inline constexpr const char* kClockCommand = "MDE-ZEIT";
 
+// Modem dialogue (Part 3.2): log lines, and the texts sent to the caller.
+inline constexpr const char* kModemSend = "Sende \"%s\" an Modem";
+inline constexpr const char* kModemReceived = "Empfange \"%s\" vom Modem";
+inline constexpr const char* kModemCallReceived = "Anruf erhalten";
+inline constexpr const char* kModemTryConnect = "Versuche Verbindung herzustellen";
+inline constexpr const char* kModemConnected = "Verbindung hergestellt";
+inline constexpr const char* kModemConnectFailed = "Verbindung kann nicht hergestellt werden";
+inline constexpr const char* kModemSendConnectionId = "Sende Verbindungskennung \"%s\"";
+inline constexpr const char* kModemPasswordReceivedText = "Passwort \"%s\" empfangen";
+inline constexpr const char* kModemPasswordReceived = "Passwort empfangen";
+inline constexpr const char* kModemPasswordCorrectText = "Passwort \"%s\" ist korrekt";
+inline constexpr const char* kModemPasswordCorrect = "Passwort ist korrekt";
+inline constexpr const char* kModemPasswordWrongText = "Passwort \"%s\" ist falsch";
+inline constexpr const char* kModemPasswordWrong = "Passwort ist falsch";
+inline constexpr const char* kModemNoPassword = "Kein Passwort empfangen";
+inline constexpr const char* kModemTryHangUp = "Versuche Leitung freizugeben";
+inline constexpr const char* kModemHangUpFailed = "Fehler beim Beenden der Modemverbindung";
+inline constexpr const char* kModemPasswordAccepted = "KENNWORT OK";       // + CR, to the caller
+inline constexpr const char* kModemPasswordRejected = "KENNWORT NICHT OK";  // + CR, to the caller
+inline constexpr const char* kModemReadyId = "BEREIT";  // + CR: connectionId with ModemSendReady
+
 // Logbook: the per-port logbook, its file, the external daily logbook.
 inline constexpr const char* kLogbookCreated = "Neues Logbuch angelegt";
 inline constexpr const char* kLogbookLoadFailed = "Fehler beim Laden der Logbuchdatei %s";
 inline constexpr const char* kLogbookSaveFailed = "Fehler beim Speichern der Logbuchdatei %s";
 inline constexpr const char* kExtLogWriteFailed =
     "Fehler beim Schreiben der externen Logbuchdatei %s";
+
+
+// Receive thread.
+inline constexpr const char* kPortClosingForPause = "Schnittstelle wird für den Datenempfang geschlossen";
+inline constexpr const char* kPortReopening = "Schnittstelle wird für den Datenempfang wieder geöffnet";
+inline constexpr const char* kPortClosing = "Schnittstelle wird geschlossen";
+inline constexpr const char* kPortOpening = "Schnittstelle wird geöffnet";
+inline constexpr const char* kPortOpenFailed = "Fehler beim Öffnen der Schnittstelle (%d)";
+inline constexpr const char* kPolling = "Polle MDE-Geräteadresse %s an ...";
+inline constexpr const char* kPollAddressActive = "MDE-Geräteadresse %s ist aktiv";
+inline constexpr const char* kReceivingFile = "Empfange Datei %s";
+inline constexpr const char* kCreateFileFailed = "Fehler beim Anlegen der Datei %s";
+inline constexpr const char* kDeleteFileFailed = "Fehler beim Löschen der Datei %s (%d)";
+inline constexpr const char* kReceiveFileFailedLog = "Fehler beim Empfangen der Datei %s (%d)";
+inline constexpr const char* kReceiveFileFailed = "Fehler beim Empfangen der Datei";
+inline constexpr const char* kCommandsDone = "MDE-Kommando(s) korrekt ausgeführt";
+inline constexpr const char* kCommandsFailed = "Fehler beim Ausführen von MDE-Kommando(s)";
+inline constexpr const char* kCommErrorStart = "Kommunikationsfehler (";
+inline constexpr const char* kCommErrorBlock = "; DS=";
+inline constexpr const char* kCommErrorData = "; Daten=";
+inline constexpr const char* kBadTerminalAnswer = "Fehlerhafte Antwort vom MDE-Gerät empfangen";
+inline constexpr const char* kClockSyncing = "Synchronisiere MDE-Uhr ...";
+inline constexpr const char* kClockSyncFailed = "Fehler beim Synchronisieren der MDE-Uhr";
+inline constexpr const char* kClockSyncAfter = "MDE-Uhr wird nach %d ms synchronisiert";
+inline constexpr const char* kClockSynced = "MDE-Uhr wird synchronisiert";
+inline constexpr const char* kClockSyncDone =
+    "Datenübertragung wird nach MDE-Uhr-Synchronisation korrekt beendet";
+inline constexpr const char* kModemState = "Modem ist %s";
+inline constexpr const char* kModemOnline = "online";
+inline constexpr const char* kModemOffline = "offline";
+inline constexpr const char* kModemInitOk = "Modem-Initialisierung ok";
+inline constexpr const char* kModemInitFailed = "Fehler beim Initialisieren des Modems";
+inline constexpr const char* kThreadStopFailed = "Fehler beim Beenden des Empfangsthreads";
+inline constexpr const char* kProtocolNotAvailable =
+    "Das Protokoll %s ist in dieser Version noch nicht verfügbar";
+inline constexpr const char* kPortAlreadyOpenCommand = "MDE-Befehl: Schnittstelle ist bereits geöffnet";
 
 }  // namespace quillon::txt
