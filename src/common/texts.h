@@ -172,4 +172,57 @@ inline constexpr const char* kProtocolNotAvailable =
     "Das Protokoll %s ist in dieser Version noch nicht verfügbar";
 inline constexpr const char* kPortAlreadyOpenCommand = "MDE-Befehl: Schnittstelle ist bereits geöffnet";
 
+// Started programs, post-processing and terminal commands.
+inline constexpr const char* kPostStartWait = "Starte %s und warte";
+inline constexpr const char* kPostStart = "Starte %s";
+inline constexpr const char* kPostCallFailed = "Fehler beim Aufruf von %s";
+inline constexpr const char* kPostCallEnded = "Aufruf von %s beendet";
+inline constexpr const char* kPostCallDuration = "Aufrufdauer: %d ms";
+inline constexpr const char* kCmdPrefix = "MDE-Befehl: ";
+inline constexpr const char* kCmdErrorHead = "$Error:";  // an error reply: head + message + tail
+inline constexpr const char* kCmdErrorTail = "$";
+inline constexpr const char* kCmdFaulty = "Fehlerhafter MDE-Befehl:<%s>";
+inline constexpr const char* kCmdUnknown = "unbekannt";
+// The "%s...%s" texts: filled with ("$Error:", name, "$") for the reply to the terminal and
+// with (prefix, full name, "") for the logbook.
+inline constexpr const char* kCmdFileNotFound = "%sDatei %s nicht gefunden%s";
+inline constexpr const char* kCmdCall = "%sAufruf von %s";
+inline constexpr const char* kCmdCallWait = "%sAufruf von %s und warten";
+inline constexpr const char* kCmdCallFailed = "%sFehler beim Aufruf der Datei %s%s";
+inline constexpr const char* kCmdDelete = "%sLösche Datei %s";
+inline constexpr const char* kCmdDeleteFailed = "%sFehler beim Löschen der Datei %s%s";
+inline constexpr const char* kCmdFileInfo = "%sErmittle Informationen zur Datei %s";
+inline constexpr const char* kCmdDiskFree = "%sErmittle freie Festplattenkapazität";
+inline constexpr const char* kCmdDiskFreeFailed =
+    "%sFehler beim Ermitteln der freien Festplattenkapazität%s";
+inline constexpr const char* kCmdReplyFailed =
+    "%sFehler beim Senden der angeforderten Informationen";
+
+
+// File store: target files by name template, the local store of a port and its recovery.
+inline constexpr const char* kDriveNotReady = "Laufwerk %s: ist nicht bereit";
+inline constexpr const char* kCreateDirectoryFailed = "Fehler beim Erstellen des Verzeichnisses %s";
+inline constexpr const char* kDriveAccessError = "Genereller Zugriffsfehler auf Laufwerk %s (%d)";
+inline constexpr const char* kFileStored = "Datei %s gespeichert";
+inline constexpr const char* kDataAppended = "Daten an Datei %s angehängt";
+inline constexpr const char* kRecordsAppended = "%d Datensätze an Datei %s angehängt";
+inline constexpr const char* kRecordAppended = "%d Datensatz an Datei %s angehängt";
+inline constexpr const char* kDataSaved = "Daten in Datei %s abgespeichert";
+inline constexpr const char* kRecordsSaved = "%d Datensätze in Datei %s abgespeichert";
+inline constexpr const char* kRecordSaved = "%d Datensatz in Datei %s abgespeichert";
+inline constexpr const char* kBlocksSaved = "%d Datenblöcke in Datei %s abgespeichert";
+inline constexpr const char* kBlockSaved = "%d Datenblock in Datei %s abgespeichert";
+inline constexpr const char* kStoreFileFailedLog = "Fehler beim Abspeichern der Datei %s";
+inline constexpr const char* kStoreFileFailed = "Fehler beim Abspeichern der Datei";
+inline constexpr const char* kStoredLocally = "Daten in lokaler Datei %s gespeichert";
+inline constexpr const char* kStoreLocallyFailed = "Fehler beim lokalen Abspeichern der Datei %s";
+inline constexpr const char* kLocalFileMoved = "Daten von lokaler Datei %s nach %s verschoben";
+inline constexpr const char* kLocalFileMoveFailed =
+    "Fehler beim Verschieben der lokalen Datei %s nach %s";
+inline constexpr const char* kLocalStoreDir = "%sTemp. Daten von COM%d/";  // program dir, port
+inline constexpr const char* kLocalFilePrefix = "Daten(";  // + five digits + ").dat"
+inline constexpr const char* kLocalFileSuffix = ").dat";
+inline constexpr const char* kLostFileName = "Lost(00000).dat";
+inline constexpr const char* kOverflowName = "Ueberlauf";  // + "." + k
+
 }  // namespace quillon::txt
