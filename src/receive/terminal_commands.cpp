@@ -1,0 +1,185 @@
+#include "receive/terminal_commands.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "common/file_io.h"
+#include "common/format.h"
+#include "common/paths.h"
+#include "common/process_start.h"
+#include "common/texts.h"
+#include "protocols/ack_nak_frame.h"
+#include "receive/terminal_commands_parse.h"
+#include "serial/result_codes.h"
+
+namespace quillon {
+namespace {
+
+class Interpreter {
+ public:
+  explicit Interpreter(CommandContext& ctx) : ctx_(ctx) {}
+
+  bool Run(const ParsedCommand& command, const std::string& line) {
+    switch (command.code) {
+      case TerminalCommand::Exec:
+        return Exec(command.argument, false);
+      case TerminalCommand::ExecWait:
+        return Exec(command.argument, true);
+      case TerminalCommand::Delete:
+        return Delete(command.argument);
+      case TerminalCommand::FileInfo:
+        return FileInfo(command.argument);
+      case TerminalCommand::DiskFree:
+        return DiskFree();
+      case TerminalCommand::V24Open:
+        if (ctx_.v24open) ctx_.v24open();
+        return true;
+      case TerminalCommand::V24Close:
+        if (ctx_.v24close) ctx_.v24close();
+        return true;
+      case TerminalCommand::Tx:
+      case TerminalCommand::Update:
+        // Sending files to the terminal from a command is not available in this version.
+        Log(Format(txt::kCmdFaulty, Printable(line)));
+        return false;
+      case TerminalCommand::None:
+        break;
+    }
+    return false;
+  }
+
+  void Log(const std::string& text) {
+    if (ctx_.opt.LogLevel != 0) ctx_.reporter.Report(true, 1, text, "");
+  }
+
+ private:
+  std::string Resolve(const std::string& argument) const {
+    return ResolveCommandFile(argument, ctx_.programDir);
+  }
+
+  // Only regular files count as found: a directory or a device is never a command's file.
+  static bool FindFile(const std::string& path, struct stat& st) {
+    if (path.find('\0') != std::string::npos) return false;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  // The three blocks of a reply: title, the reply text, the end.
+  bool SendReply(const std::string& text) {
+    TOrvAckNak& port = ctx_.ackNak;
+    return port.SendText(acknak::kTypeFirst, txt::kTransferTitle) == rc::kOk &&
+           port.SendText(acknak::kTypeNext, text) == rc::kOk &&
+           port.SendText(acknak::kTypeEnd, "") == rc::kOk;
+  }
+
+  void ReplyError(const char* pattern, const std::string& fullName) {
+    (void)SendReply(ErrorReply(pattern, FileNamePart(fullName)));  // an error already
+  }
+
+  bool NotFound(const std::string& fullName) {
+    ReplyError(txt::kCmdFileNotFound, fullName);
+    Log(Format(txt::kCmdFileNotFound, txt::kCmdPrefix, Printable(fullName), ""));
+    return false;
+  }
+
+  bool Exec(const std::string& argument, bool wait) {
+    const std::string fullName = Resolve(argument);
+    struct stat st {};
+    if (!FindFile(fullName, st)) return NotFound(fullName);
+    Log(Format(wait ? txt::kCmdCallWait : txt::kCmdCall, txt::kCmdPrefix, Printable(fullName)));
+    // The file that was checked is the file started, with the argument as the program's only
+    // command-line word: nothing the terminal sends can add parameters or reach a shell.
+    if (StartProgram(fullName, {argument}, wait) != 0) {
+      ReplyError(txt::kCmdCallFailed, fullName);
+      Log(Format(txt::kCmdCallFailed, "", Printable(fullName), ""));
+      return false;
+    }
+    return true;
+  }
+
+  bool Delete(const std::string& argument) {
+    const std::string fullName = Resolve(argument);
+    struct stat st {};
+    if (!FindFile(fullName, st)) return NotFound(fullName);
+    Log(Format(txt::kCmdDelete, txt::kCmdPrefix, Printable(fullName)));
+    // A read-only file is made writable for its owner first, as a deletion on the terminals'
+    // side expects; through a symbolic link the link goes and its target keeps its rights.
+    struct stat own {};
+    if (lstat(fullName.c_str(), &own) == 0 && !S_ISLNK(own.st_mode) && !(own.st_mode & S_IWUSR))
+      (void)chmod(fullName.c_str(), (own.st_mode & 07777) | S_IWUSR);  // unlink tells
+    if (unlink(fullName.c_str()) != 0) {
+      ReplyError(txt::kCmdDeleteFailed, fullName);
+      Log(Format(txt::kCmdDeleteFailed, txt::kCmdPrefix, Printable(fullName), ""));
+      return false;
+    }
+    return true;
+  }
+
+  bool FileInfo(const std::string& argument) {
+    const std::string fullName = Resolve(argument);
+    struct stat st {};
+    if (!FindFile(fullName, st)) return NotFound(fullName);
+    std::tm tm{};
+    localtime_r(&st.st_mtime, &tm);
+    const std::string reply =
+        Format("%02d.%02d.%04d,%02d:%02d:%02d,%lld", tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900,
+               tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(st.st_size));
+    Log(Format(txt::kCmdFileInfo, txt::kCmdPrefix, Printable(fullName)));
+    return SendInformation(reply);
+  }
+
+  bool DiskFree() {
+    Log(Format(txt::kCmdDiskFree, txt::kCmdPrefix));
+    struct statvfs vfs {};
+    const std::string dir = ctx_.programDir.empty() ? "." : ctx_.programDir;
+    if (statvfs(dir.c_str(), &vfs) != 0) {
+      (void)SendReply(Format(txt::kCmdDiskFreeFailed, txt::kCmdErrorHead, txt::kCmdErrorTail));
+      Log(Format(txt::kCmdDiskFreeFailed, txt::kCmdPrefix, ""));
+      return false;
+    }
+    const unsigned long long bytes = static_cast<unsigned long long>(vfs.f_bavail) *
+                                     static_cast<unsigned long long>(vfs.f_frsize);
+    return SendInformation(std::to_string(bytes));
+  }
+
+  bool SendInformation(const std::string& reply) {
+    if (SendReply(reply)) return true;
+    Log(Format(txt::kCmdReplyFailed, txt::kCmdPrefix));
+    return false;
+  }
+
+  CommandContext& ctx_;
+};
+
+bool IsBlankLine(const std::string& line) {
+  for (char c : line)
+    if (static_cast<unsigned char>(c) > ' ') return false;
+  return true;
+}
+
+}  // namespace
+
+bool RunCommands(CommandContext& ctx, const std::string& commandFile) {
+  Interpreter interpreter(ctx);
+  bool result = false;
+  if (const auto content = ReadWholeFile(commandFile)) {
+    const std::vector<std::string> lines = SplitCommandLines(*content);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
+      const ParsedCommand command = ParseCommand(LowerAscii(line));
+      if (command.code == TerminalCommand::None) {
+        // The first line may be the transfer's header record; empty lines carry nothing.
+        if (i != 0 && !IsBlankLine(line))
+          interpreter.Log(Format(txt::kCmdFaulty, txt::kCmdUnknown));
+        continue;
+      }
+      result = interpreter.Run(command, line);
+    }
+  }
+  (void)unlink(commandFile.c_str());  // the receive thread reports a file that stays behind
+  return result;
+}
+
+}  // namespace quillon

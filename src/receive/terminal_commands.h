@@ -1,0 +1,36 @@
+#pragma once
+// The command interpreter for command transfers: a terminal sends records such as
+// "$exec import$" or "$fileinfo daten.txt$" instead of data, and the PC starts programs,
+// deletes files and answers questions about files and free space. Answers and errors go back
+// to the terminal as a short transfer of their own; everything is logged.
+//
+// Runs on the port's receive thread while it holds the open port.
+//
+// A command's argument comes from the terminal and is handled as untrusted text: it is only
+// ever one file name (never split, never given to a shell); a bare name lies in the program
+// directory, a name with '/' is used as given, as the terminals expect.
+#include <functional>
+#include <string>
+
+#include "config/settings_types.h"
+#include "protocols/ack_nak.h"
+#include "receive/port_reporter.h"
+
+namespace quillon {
+
+struct CommandContext {
+  int port;
+  TOrvAckNak& ackNak;      // the open port; replies are sent on it
+  const TQuillonOpt& opt;  // the port's settings (LogLevel)
+  std::string programDir;  // bare file names are taken from here; its free space is reported
+  PortReporter& reporter;
+  std::function<void()> v24open;   // "$v24open": the receive thread decides what it means
+  std::function<void()> v24close;  // "$v24close": must not wait for the calling thread's end
+};
+
+// Executes every line of `commandFile` and deletes the file afterwards. A line without a
+// command is skipped silently when it is the first line (a header record), otherwise logged.
+// The result is that of the last command executed; false when there was none.
+[[nodiscard]] bool RunCommands(CommandContext& ctx, const std::string& commandFile);
+
+}  // namespace quillon
