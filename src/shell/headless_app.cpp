@@ -1,14 +1,19 @@
 #include "shell/headless_app.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 
 #include "common/format.h"
 #include "common/main_loop.h"
+#include "common/shutdown_state.h"
 #include "common/single_instance.h"
 #include "common/texts.h"
 #include "config/settings_types.h"
-#include "receive/logbook_line.h"
+#include "receive/logbook.h"
+#include "receive/my_threads.h"
+#include "receive/reception_control.h"
 #include "shell/headless_sink.h"
 #include "shell/init_paths.h"
 #include "shell/startup.h"
@@ -21,13 +26,24 @@ constexpr int kFirstTickMs = 500;
 class HeadlessApp {
  public:
   HeadlessApp()
-      : sink_(loop_, HeadlessHandlers{
-                         .portUpdate = {},
-                         .portLed = {},
-                         .sendFile = [this](int port) { SendStartFile(port); },
-                         .sendProgress = {},
-                         .sendResult = {},
-                     }) {}
+      : sink_(loop_,
+              HeadlessHandlers{
+                  .portUpdate = [this](int port, bool) { OnPortUpdate(port); },
+                  .portLed = [this](int port, int) { OnPortLed(port); },
+                  .sendFile = [this](int port) { SendStartFile(port); },
+                  .sendProgress = {},
+                  .sendResult = {},
+              }),
+        logbook_(app_, status_, sink_),
+        env_{app_, status_, sink_, shutdown_, {}},
+        reception_(env_, [this](int port, const std::string& text) {
+          logbook_.AddLine(port, text);
+        }) {
+    logbook_.echo = [](const std::string& line) {
+      std::fputs((line + "\n").c_str(), stdout);
+      std::fflush(stdout);
+    };
+  }
 
   int Run(const std::string& exePath, const std::vector<std::string>& args) {
     // Signals are routed to the loop before any thread exists, so every thread inherits the
@@ -46,11 +62,12 @@ class HeadlessApp {
 
     PortButtonLayout layout;
     if (!RunStartup(app_, sink_, {exePath, args, HomeDirectory()}, layout)) return 1;
+    logbook_.Load();
 
-    WriteToAllLogbooks(txt::kLogStarting);
+    logbook_.AddLine(kAllPorts, txt::kLogStarting);
     if (app_.AppInfo.UsedFallbackDir) {
-      WriteToAllLogbooks(Format(txt::kProgramDirFallback, app_.AppInfo.ExePath,
-                                app_.AppInfo.ProgramDir));
+      logbook_.AddLine(kAllPorts, Format(txt::kProgramDirFallback, app_.AppInfo.ExePath,
+                                         app_.AppInfo.ProgramDir));
     }
     if (layout.ButtonPorts.empty()) {
       // Nobody can open the settings here, so the program ends as it does after an
@@ -69,6 +86,20 @@ class HeadlessApp {
  private:
   void FirstTick() {
     for (int port = 1; port <= kPortCount; ++port) sink_.PostSendFile(port);
+    // Without windows nobody starts reception by hand: it starts on all active ports.
+    reception_.Start();
+  }
+
+  void OnPortUpdate(int port) {
+    logbook_.TakeOver(0, false, false);
+    const int p = std::abs(port);
+    if (p >= 1 && p <= kPortCount) status_[p].UpdatePending = false;
+    reception_.ReapFinished();
+  }
+
+  void OnPortLed(int port) {
+    const int p = std::abs(port);
+    if (p >= 1 && p <= kPortCount) status_[p].LedPending = false;
   }
 
   void SendStartFile(int port) {
@@ -78,28 +109,29 @@ class HeadlessApp {
     opt.StartSendMode = 0;
   }
 
-  void Exit() { WriteToAllLogbooks(txt::kLogEnding); }
-
-  void WriteToAllLogbooks(const std::string& text) {
-    std::lock_guard lock(app_.GlobalApp.ListLock);
-    for (int port = 1; port <= kPortCount; ++port) {
-      if (!app_.GlobalApp.PortActive[port]) continue;
-      std::fputs((FormatLogbookLine(port, text) + "\n").c_str(), stdout);
-    }
-    std::fflush(stdout);
+  void Exit() {
+    reception_.Stop();
+    logbook_.TakeOver(0, false, false);
+    logbook_.AddLine(kAllPorts, txt::kLogEnding);
+    logbook_.Save(0);
   }
 
   MainLoop loop_;
   HeadlessSink sink_;
   SingleInstance instance_;
   AppContext app_;
+  PortStatusArray status_;
+  ShutdownState shutdown_;
+  Logbook logbook_;
+  ReceptionEnv env_;
+  ReceptionControl reception_;
 };
 
 }  // namespace
 
 int RunHeadless(const std::string& exePath, const std::vector<std::string>& args) {
-  HeadlessApp app;
-  return app.Run(exePath, args);
+  auto app = std::make_unique<HeadlessApp>();
+  return app->Run(exePath, args);
 }
 
 }  // namespace quillon

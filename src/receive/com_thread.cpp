@@ -1,0 +1,494 @@
+#include "receive/com_thread.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "common/encoding.h"
+#include "common/format.h"
+#include "common/texts.h"
+#include "receive/file_store.h"
+#include "receive/post_process.h"
+#include "receive/terminal_commands.h"
+#include "receive/tokens.h"
+#include "serial/clock.h"
+#include "serial/modem_settings.h"
+#include "serial/result_codes.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kPauseWaitMs = 10000;
+constexpr int kPauseCheckMs = 250;
+constexpr int kModemIdleMs = 20;
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+// True when the file is gone afterwards (or never was there).
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !FileExists(path); }
+
+}  // namespace
+
+TComThread::TComThread(ReceptionEnv& env, int port) : env_(env), PortNo_(port) {
+  TempFileName = env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
+  Passwords = ModemPasswordList(Opt());
+  TMyThreads& st = Status();
+  st.UpdatePending = false;
+  st.LedPending = false;
+  st.Finished = false;
+}
+
+TComThread::~TComThread() {
+  if (thread_.joinable()) thread_.detach();
+}
+
+void TComThread::Start() {
+  // The running thread keeps its own object alive until it has ended.
+  thread_ = std::thread([self = shared_from_this()] { self->Run(); });
+}
+
+bool TComThread::Terminated() const {
+  return StopRequested.load() || env_.shutdown.IsShuttingDown();
+}
+
+void TComThread::Sleep(int ms) {
+  std::unique_lock lock(wait_mutex_);
+  auto woken = [this] { return Terminated() || PauseRequested.load(); };
+  if (ms < 0) {
+    wake_.wait(lock, woken);
+  } else {
+    wake_.wait_for(lock, std::chrono::milliseconds(ms), woken);
+  }
+}
+
+void TComThread::RequestStop() {
+  {
+    std::lock_guard lock(wait_mutex_);
+    StopRequested = true;
+    AbortTransfer = true;
+  }
+  {
+    std::lock_guard lock(port_mutex_);
+    if (AckNak) AckNak->SetAbortRequested(true);
+  }
+  wake_.notify_all();
+}
+
+void TComThread::ReplacePort(std::unique_ptr<TOrvAckNak> port) {
+  std::lock_guard lock(port_mutex_);
+  AckNak = std::move(port);
+  // A stop that came while the port was being replaced still ends the new port's waits.
+  if (AckNak && StopRequested.load()) AckNak->SetAbortRequested(true);
+}
+
+bool TComThread::RequestPause() {
+  {
+    std::lock_guard lock(wait_mutex_);
+    AbortTransfer = true;
+    PauseRequested = true;
+  }
+  wake_.notify_all();
+  for (int waited = 0; waited <= kPauseWaitMs; waited += kPauseCheckMs) {
+    if (Paused.load()) return true;
+    Delay(kPauseCheckMs);
+  }
+  return Paused.load();
+}
+
+void TComThread::ReleasePause() {
+  {
+    std::lock_guard lock(wait_mutex_);
+    AbortTransfer = false;
+    PauseRequested = false;
+  }
+  wake_.notify_all();
+}
+
+// ---- reporting -------------------------------------------------------------------------------
+
+void TComThread::Report(bool force, int level, const std::string& logText,
+                        const std::string& statusText, const std::string& dataLine, int addBytes,
+                        int addRecords) {
+  TMyThreads& st = Status();
+  st.Records += addRecords;
+  st.Bytes += addBytes;
+  bool changed = addRecords > 0 || addBytes > 0;
+  bool onlyStatus = true;
+  const int logLevel = Opt().LogLevel;
+  {
+    std::lock_guard lock(env_.app.GlobalApp.ListLock);
+    if (level <= std::max(logLevel, 1) && !statusText.empty()) {
+      st.StatusText = statusText;
+      changed = true;
+    }
+    if (level <= logLevel && !logText.empty()) {
+      st.LogLines.push_back(logText);
+      changed = true;
+      onlyStatus = false;
+    }
+    if (!dataLine.empty()) {
+      while (st.DataLines.size() >= kMaxDataLines) st.DataLines.pop_front();
+      st.DataLines.push_back(dataLine);
+      changed = true;
+      onlyStatus = false;
+    }
+  }
+  if ((!changed || st.UpdatePending.load()) && !force) return;
+  st.UpdatePending = true;
+  env_.ui.PostPortUpdate(PortNo_, onlyStatus);
+}
+
+void TComThread::SetLed(int state) {
+  if (!Status().LedPending.exchange(true)) env_.ui.PostPortLed(PortNo_, state);
+}
+
+void TComThread::SetFileName(const std::string& name) {
+  std::lock_guard lock(env_.app.GlobalApp.ListLock);
+  Status().FileName = name;
+}
+
+void TComThread::ReportCommunicationError() {
+  std::string frame;
+  for (const uint8_t* p = AckNak->FrameBuffer(); *p != 0 && p < AckNak->FrameBuffer() + 300; ++p) {
+    frame += static_cast<char>(*p);
+  }
+  const std::string line = std::string(txt::kCommErrorStart) + AckNak->ErrorText() +
+                           txt::kCommErrorBlock + std::to_string(AckNak->blocksDone + 1) +
+                           txt::kCommErrorData + "\"" + Cp1252ToUtf8(frame) + "\")";
+  TMyThreads& st = Status();
+  {
+    std::lock_guard lock(env_.app.GlobalApp.ListLock);
+    st.LogLines.push_back(line);  // whatever the logbook level
+    st.StatusText = txt::kBadTerminalAnswer;
+  }
+  st.UpdatePending = true;
+  env_.ui.PostPortUpdate(PortNo_, false);
+}
+
+// ---- main loop -------------------------------------------------------------------------------
+
+void TComThread::Run() {
+  if (OpenPort(true)) {
+    while (!Terminated()) {
+      if (PauseRequested.load()) {
+        Report(true, 1, txt::kPortClosingForPause, txt::kPortClosingForPause);
+        SetLed(2);
+        ReplacePort(nullptr);
+        Paused = true;
+        while (PauseRequested.load() && !Terminated()) Sleep(-1);
+        Paused = false;
+        if (Terminated()) break;
+        Report(true, 1, txt::kPortReopening, txt::kPortReopening);
+        if (!OpenPort(false)) {
+          SetLed(-1);
+          break;
+        }
+        SetLed(0);
+        continue;
+      }
+      if (!Gate() || PauseRequested.load()) continue;
+      int protocol = Opt().Protocol;
+      if (AckNak && AckNak->protocolRequest == "ACKNAK") protocol = 0;
+      bool goOn = false;
+      if (protocol == 0) {
+        goOn = ReceiveAckNak();
+      } else if (protocol >= 1 && protocol <= 4) {
+        IdleWithoutProtocol(protocol);
+        goOn = !Terminated();
+      }
+      if (!goOn) break;
+    }
+  } else {
+    SuspendUntilStopped();
+  }
+  if (AckNak) {
+    ReplacePort(nullptr);
+    SetLed(2);
+    Report(true, 1, txt::kPortClosing, txt::kPortClosing);
+  }
+  OutFile.reset();
+  Status().Finished = true;
+}
+
+void TComThread::SuspendUntilStopped() {
+  while (!Terminated()) Sleep(-1);
+}
+
+void TComThread::IdleWithoutProtocol(int protocol) {
+  const std::string text = Format(txt::kProtocolNotAvailable, txt::kProtocolNames[protocol]);
+  Report(true, 1, text, text);
+  SetLed(-1);
+  while (!Terminated() && !PauseRequested.load()) Sleep(-1);
+}
+
+bool TComThread::OpenPort(bool firstTime) {
+  const TQuillonOpt& opt = Opt();
+  auto port = std::make_unique<TOrvAckNak>(&env_.shutdown);
+  if (port->Open(opt.PortName, opt.Baudrate, opt.DataBits, opt.Parity, opt.StopBits) <= 0) {
+    Report(true, 1, Format(txt::kPortOpenFailed, 1), Format(txt::kPortOpenFailed, 1));
+    return false;
+  }
+  ReplacePort(std::move(port));
+  AckNak->autoAck = false;
+  AckNak->SetTimeout(opt.AckNakRxTimeout);
+  AckNak->SetCharDelay(opt.CharDelay);
+  AckNak->clockTimeout = opt.ClockSyncTimeout;
+  if (opt.PollEnabled) AckNak->pollTimeout = opt.PollInterval;
+  if (firstTime) Report(true, 1, txt::kPortOpening, txt::kPortOpening);
+  if (opt.ModemEnabled) ApplyModemSettings(*AckNak, opt, env_.app.GlobalApp.ModemSendReady);
+  return true;
+}
+
+// ---- gate ------------------------------------------------------------------------------------
+
+bool TComThread::Gate() {
+  const TQuillonOpt& opt = Opt();
+  if (opt.PollEnabled) {
+    if (opt.PollAddresses.empty()) {
+      Sleep(opt.PollInterval);  // nobody to call
+      return false;
+    }
+    if (PollIndex >= opt.PollAddresses.size()) PollIndex = 0;
+    const std::string address = opt.PollAddresses[PollIndex];
+    Report(false, 1, {}, Format(txt::kPolling, address));
+    SetLed(1);
+    const bool answered = AckNak->Poll(address) == rc::kOk;
+    if (answered) env_.app.PortSettings[PortNo_].CurrentPollAddr = address;
+    PollIndex = PollIndex + 1 >= opt.PollAddresses.size() ? 0 : PollIndex + 1;
+    return answered;
+  }
+  if (opt.ModemEnabled) return ModemStep();
+  return true;
+}
+
+void TComThread::HangUpModem() {
+  SetLed(1);
+  HangupFailed = AckNak->HangUp() != rc::kOk;
+  LastModemCheck = 0;
+  ModemOnline = false;
+}
+
+bool TComThread::ModemStep() {
+  if (HangupFailed) HangUpModem();
+  if (ModemOnline) {
+    const int call = AckNak->WaitForCall(Passwords);
+    if (call == rc::kOk) {
+      SetLed(1);
+      return true;
+    }
+    if (call == -59) {
+      SetLed(-1);
+      LastModemCheck = 0;
+      HangupFailed = false;
+    } else if (call == -58) {
+      SetLed(-1);
+      HangUpModem();
+    }
+  }
+  if (HangupFailed) return false;
+  const uint64_t now = Clock();
+  const uint64_t period = static_cast<uint64_t>(std::max(Opt().ModemPollTime, 1)) * 1000u;
+  if (LastModemCheck != 0 && now < LastModemCheck + period) {
+    Sleep(kModemIdleMs);
+    return false;
+  }
+  SetLed(1);
+  const bool present = AckNak->ModemPresent();
+  if (LastModemCheck != 0 && present == ModemOnline) {
+    LastModemCheck = Clock();
+    return false;
+  }
+  ModemOnline = present;
+  if (present) {
+    Report(false, 1, Format(txt::kModemState, txt::kModemOnline),
+           Format(txt::kModemState, txt::kModemOnline));
+    if (AckNak->InitModem() == rc::kOk) {
+      Report(false, 1, txt::kModemInitOk, txt::kModemInitOk);
+    } else {
+      ModemOnline = false;
+      HangUpModem();
+      Report(false, 1, txt::kModemInitFailed, txt::kModemInitFailed);
+    }
+  } else {
+    Report(false, 1, Format(txt::kModemState, txt::kModemOffline),
+           Format(txt::kModemState, txt::kModemOffline));
+  }
+  SetLed(1);
+  LastModemCheck = Clock();
+  return false;
+}
+
+// ---- block protocol reception ----------------------------------------------------------------
+
+bool TComThread::ReceiveAckNak() {
+  const TQuillonOpt& opt = Opt();
+  if (opt.LogLevel != 0) {
+    AckNak->logTarget = [this](const std::string& line) { Report(false, 1, line, {}); };
+    AckNak->verboseLog = opt.LogLevel == 3;
+  } else {
+    AckNak->logTarget = nullptr;
+  }
+  SetLed(0);
+  FileStore store(PortNo_, opt, env_.app.AppInfo.ProgramDir, *this);
+  (void)store.RecoverLocalFiles();
+  if (Terminated()) return false;
+  bool ok = ReceiveFirstBlock() && ReceiveBlocks();
+  if (ok && opt.ClockSync) ok = SyncTerminalClock();
+  if (opt.ModemEnabled) HangUpModem();
+  if (ok) {
+    SetLed(0);
+    PostProcess(PortNo_, opt, LastStoredFile, env_.app.AppInfo.ProgramDir, *this);
+    if (env_.forward) env_.forward(PortNo_, LastStoredFile);
+  }
+  return !Terminated();
+}
+
+bool TComThread::ReceiveFirstBlock() {
+  const int result = AckNak->ReceiveBlock('1');
+  if (AckNak->GetLastError() != rc::kOk || result != rc::kBlockReceived) return false;
+  TMyThreads& st = Status();
+  st.Records = 0;
+  st.Bytes = 0;
+  {
+    std::lock_guard lock(env_.app.GlobalApp.ListLock);
+    st.FileName = TempFileName;
+    st.DataLines.clear();
+  }
+  const TQuillonOpt& opt = Opt();
+  if (opt.PollEnabled) {
+    Report(false, 2, Format(txt::kPollAddressActive, opt.CurrentPollAddr),
+           Format(txt::kPolling, opt.CurrentPollAddr));
+  }
+  TargetNames = {};
+  try {
+    OutFile = std::make_unique<TOrvFile32>(TempFileName, true);
+    Report(false, 1, Format(txt::kReceivingFile, TempFileName),
+           Format(txt::kReceivingFile, TempFileName));
+  } catch (const std::exception&) {
+    Report(false, 1, Format(txt::kCreateFileFailed, TempFileName),
+           Format(txt::kCreateFileFailed, TempFileName));
+    OutFile.reset();
+    if (FileExists(TempFileName) && !RemoveFile(TempFileName)) {
+      const std::string text = Format(txt::kDeleteFileFailed, TempFileName, 1);
+      Report(true, 1, text, text);
+      SetLed(-1);
+    }
+    return false;
+  }
+  if (opt.WithHeader) return StoreBlock();
+  return AckNak->SendAck() == rc::kOk;
+}
+
+bool TComThread::StoreBlock() {
+  TMyThreads& st = Status();
+  st.DataChanged = true;
+  const TQuillonOpt& opt = Opt();
+  uint8_t* frame = AckNak->FrameBuffer();
+  const std::string data(reinterpret_cast<char*>(frame) + 4,
+                         static_cast<size_t>(AckNak->DataLength()));
+  const std::string expanded = ExpandTokens(data, TargetNames);
+  bool written = true;
+  if (!expanded.empty()) {
+    std::string record = opt.WithTypeChar ? std::string(1, static_cast<char>(frame[3])) : "";
+    record += expanded;
+    static constexpr const char* kEnds[] = {"\r\n", "\n", "\r", "\n"};
+    OutFile->Write(record + kEnds[std::clamp(opt.SaveFormat, 0, 3)]);
+    written = !OutFile->ioError;
+    Report(false, 1, {}, {}, record, static_cast<int>(record.size()), 1);
+    SetLed(1);
+  } else {
+    AckNak->ClearData();  // a block of only a file token is no command block
+  }
+  const bool ok = written && AckNak->SendAck() == rc::kOk;
+  SetLed(1);
+  return ok;
+}
+
+bool TComThread::ReceiveBlocks() {
+  bool received = false;
+  bool commandTransfer = false;
+  bool lastStore = true;
+  while (!Terminated()) {
+    const int result = AckNak->ReceiveBlock('+');
+    if (result == rc::kEndOfTransfer) {
+      received = AckNak->blocksDone == 1 ? true : lastStore;
+      break;
+    }
+    if (AckNak->GetLastError() != rc::kOk || result != rc::kBlockReceived) {
+      ReportCommunicationError();
+      break;
+    }
+    lastStore = StoreBlock();
+    const int n = AckNak->DataLength();
+    const uint8_t* data = AckNak->FrameBuffer() + 4;
+    if (n > 0 && data[0] == '$' && data[n - 1] == '$') commandTransfer = true;
+    if (!lastStore) break;
+  }
+  return FinishTransfer(received && !StopRequested.load(), commandTransfer);
+}
+
+bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
+  RecordCount = OutFile ? OutFile->linesWritten : 0;
+  if (OutFile && !OutFile->Flush()) received = false;
+  OutFile.reset();
+  bool result = false;
+  if (!received) {
+    DeleteTempFile(3);
+    Report(true, 1, Format(txt::kReceiveFileFailedLog, TempFileName, 1), txt::kReceiveFileFailed);
+    SetLed(-1);
+    return false;
+  }
+  if (commandTransfer) {
+    AckNak->SendAck();
+    CommandContext commands{PortNo_, *AckNak, Opt(), env_.app.AppInfo.ProgramDir, *this,
+                            [this] { Report(true, 1, txt::kPortAlreadyOpenCommand, {}); },
+                            [this] {
+                              // Ends this very thread: no waiting for itself.
+                              StopRequested = true;
+                            }};
+    if (RunCommands(commands, TempFileName)) {
+      Report(true, 1, txt::kCommandsDone, txt::kCommandsDone);
+    } else {
+      Report(true, 1, txt::kCommandsFailed, txt::kCommandsFailed);
+      SetLed(-1);
+    }
+    result = false;
+  } else {
+    FileStore store(PortNo_, Opt(), env_.app.AppInfo.ProgramDir, *this);
+    result = store.StoreFile(TempFileName, TargetNames, RecordCount, false, LastStoredFile,
+                             [this] { return AckNak->SendAck() == rc::kOk; });
+  }
+  DeleteTempFile(2);
+  return result;
+}
+
+void TComThread::DeleteTempFile(int place) {
+  if (FileExists(TempFileName) && !RemoveFile(TempFileName)) {
+    const std::string text = Format(txt::kDeleteFileFailed, TempFileName, place);
+    Report(true, 1, text, text);
+  }
+}
+
+bool TComThread::SyncTerminalClock() {
+  Report(false, 1, {}, txt::kClockSyncing);
+  if (AckNak->GetCharDelay() > 0) Delay(20);
+  if (AckNak->SendClock() != rc::kOk) {
+    SetLed(-1);
+    Report(false, 1, txt::kClockSyncFailed, txt::kClockSyncFailed);
+    return false;
+  }
+  if (Opt().LogLevel != 1) {
+    Report(false, 2, Format(txt::kClockSyncAfter, AckNak->responseTime), txt::kClockSynced);
+  } else {
+    Report(false, 1, txt::kClockSynced, txt::kClockSynced);
+  }
+  SetLed(0);
+  Report(true, 1, txt::kClockSyncDone, txt::kClockSyncDone);
+  return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,110 @@
+#pragma once
+// TComThread: the receive thread of one port. It owns the port while reception runs, waits in
+// its gate (polling, modem), receives transfers with the block protocol, stores them, runs
+// terminal commands, the clock synchronisation and the post-processing, and tells the main
+// thread everything through the port's status record and posted messages.
+//
+// Ownership: created and stopped by ReceptionControl on the main thread; the running thread
+// holds a reference to its own object, so a thread that had to be given up (detached after the
+// stop time-out) never touches freed memory. The status record outlives the thread.
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/shutdown_state.h"
+#include "common/ui_sink.h"
+#include "config/settings_types.h"
+#include "protocols/ack_nak.h"
+#include "receive/my_threads.h"
+#include "receive/port_reporter.h"
+#include "serial/line_file.h"
+
+namespace quillon {
+
+// What all receive threads share with the main thread.
+struct ReceptionEnv {
+  AppContext& app;
+  PortStatusArray& status;
+  UiSink& ui;
+  const ShutdownState& shutdown;
+  // Called after a successful store and post-processing (the forwarding queue's entry point).
+  std::function<void(int port, const std::string& storedFile)> forward;
+};
+
+class TComThread : public PortReporter, public std::enable_shared_from_this<TComThread> {
+ public:
+  TComThread(ReceptionEnv& env, int port);
+  ~TComThread() override;
+
+  void Start();
+  // Main thread: ask the thread to end; it leaves every wait at once.
+  void RequestStop();
+  // Send side: take the port away from the thread (up to 10 s) and give it back.
+  bool RequestPause();
+  void ReleasePause();
+  // The std::thread, for joining or giving it up.
+  std::thread& thread() { return thread_; }
+  int PortNo() const { return PortNo_; }
+
+  // PortReporter
+  void Report(bool force, int level, const std::string& logText, const std::string& statusText,
+              const std::string& dataLine = {}, int addBytes = 0, int addRecords = 0) override;
+  void SetLed(int state) override;
+  void SetFileName(const std::string& name) override;
+
+ private:
+  void Run();
+  bool Terminated() const;
+  // Sleeps up to `ms` (< 0: until woken); returns early on stop, pause or shutdown.
+  void Sleep(int ms);
+  void SuspendUntilStopped();
+  bool OpenPort(bool firstTime);
+  bool Gate();
+  bool ModemStep();
+  void HangUpModem();
+  bool ReceiveAckNak();
+  bool ReceiveFirstBlock();
+  bool StoreBlock();
+  bool ReceiveBlocks();
+  bool FinishTransfer(bool received, bool commandTransfer);
+  bool SyncTerminalClock();
+  void ReportCommunicationError();
+  void IdleWithoutProtocol(int protocol);
+  void DeleteTempFile(int place);
+  // Swaps the port object; the main thread may be reaching for it to abort a wait.
+  void ReplacePort(std::unique_ptr<TOrvAckNak> port);
+  const TQuillonOpt& Opt() const { return env_.app.PortSettings[PortNo_]; }
+  TMyThreads& Status() { return env_.status[PortNo_]; }
+
+  ReceptionEnv& env_;
+  const int PortNo_;
+  std::unique_ptr<TOrvAckNak> AckNak;
+  std::unique_ptr<TOrvFile32> OutFile;
+  std::string TempFileName;
+  std::array<std::string, 3> TargetNames;
+  std::string LastStoredFile;
+  int RecordCount = 0;
+  size_t PollIndex = 0;
+  std::atomic<bool> StopRequested{false};
+  std::atomic<bool> PauseRequested{false};
+  std::atomic<bool> Paused{false};
+  std::atomic<bool> AbortTransfer{false};
+  bool ModemOnline = false;
+  bool HangupFailed = false;
+  uint64_t LastModemCheck = 0;
+  std::vector<std::string> Passwords;
+
+  std::mutex port_mutex_;  // guards the AckNak pointer against RequestStop
+  std::mutex wait_mutex_;
+  std::condition_variable wake_;
+  std::thread thread_;
+};
+
+}  // namespace quillon

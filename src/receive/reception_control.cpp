@@ -1,0 +1,95 @@
+#include "receive/reception_control.h"
+
+#include <unistd.h>
+
+#include "common/texts.h"
+#include "config/settings_store.h"
+#include "serial/clock.h"
+
+namespace quillon {
+
+ReceptionControl::ReceptionControl(ReceptionEnv& env,
+                                   std::function<void(int, const std::string&)> logLine)
+    : env_(env), logLine_(std::move(logLine)) {}
+
+ReceptionControl::~ReceptionControl() {
+  if (Receiving()) Stop();
+}
+
+std::string ReceptionControl::TempFileOf(int port) const {
+  return env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
+}
+
+void ReceptionControl::Start() {
+  env_.app.GlobalApp.Receiving = true;
+  for (int port = 1; port <= kPortCount; ++port) {
+    if (env_.app.GlobalApp.PortActive[port]) StartPort(port);
+  }
+}
+
+bool ReceptionControl::StartPort(int port) {
+  if (port < 1 || port > kPortCount || threads_[port] || !env_.app.GlobalApp.PortActive[port]) {
+    return false;
+  }
+  // A transfer cut off by a crash left its temporary file; it was never acknowledged, so the
+  // terminal sends it again.
+  unlink(TempFileOf(port).c_str());
+  auto thread = std::make_shared<TComThread>(env_, port);
+  thread->Start();
+  threads_[port] = std::move(thread);
+  return true;
+}
+
+void ReceptionControl::StopPort(int port) {
+  auto thread = std::move(threads_[port]);
+  if (!thread) return;
+  thread->RequestStop();
+  const uint64_t deadline = Clock() + static_cast<uint64_t>(stopTimeoutMs);
+  while (!env_.status[port].Finished.load() && Clock() < deadline) Delay(10);
+  if (env_.status[port].Finished.load()) {
+    thread->thread().join();
+  } else {
+    // Given up: the thread holds its own object and ends whenever its wait does.
+    thread->thread().detach();
+    logLine_(port, txt::kThreadStopFailed);
+  }
+}
+
+void ReceptionControl::Stop() {
+  for (auto& thread : threads_) {
+    if (thread) thread->RequestStop();
+  }
+  for (int port = 1; port <= kPortCount; ++port) {
+    StopPort(port);
+    unlink(TempFileOf(port).c_str());
+  }
+  for (int port = 1; port <= kPortCount; ++port) {
+    env_.status[port].LedPending = true;
+    env_.ui.PostPortLed(port, 2);
+  }
+  env_.app.GlobalApp.Receiving = false;
+}
+
+void ReceptionControl::ReapFinished() {
+  for (int port = 1; port <= kPortCount; ++port) {
+    if (threads_[port] && env_.status[port].Finished.load()) {
+      threads_[port]->thread().join();
+      threads_[port].reset();
+    }
+  }
+}
+
+bool ReceptionControl::RequestPause(int port) {
+  if (!threads_[port]) {
+    SettingsStore store(env_.app, env_.ui);
+    store.LoadPortSettings(-port);
+    return true;
+  }
+  return threads_[port]->RequestPause();
+}
+
+void ReceptionControl::ReleasePause(int port) {
+  if (threads_[port]) threads_[port]->ReleasePause();
+}
+
+}  // namespace quillon

@@ -1,0 +1,237 @@
+// The receiver as a user runs it (`quillon /headless`), with the terminal simulator on
+// pseudo-terminal lines: what ends up in the target files, the local store and the logbook.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/clock.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+using test::ChildProcess;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+constexpr int kWaitMs = 20000;
+const std::string kBin = QUILLON_BIN_DIR;
+
+// One installation of the receiver with simulated terminals on some of its ports.
+class Station {
+ public:
+  using Keys = std::map<std::string, std::string>;  // "Section|Key" -> value
+
+  Station() { std::filesystem::copy_file(kBin + "/quillon", dir.File("quillon")); }
+  ~Station() {
+    if (running_) {
+      receiver.Signal(SIGTERM);
+      receiver.Wait(kWaitMs);
+    }
+  }
+
+  // A terminal on COM`port` running the simulator with `args`; returns false when it failed.
+  bool Terminal(int port, const std::vector<std::string>& args) {
+    auto sim = std::make_unique<ChildProcess>();
+    std::vector<std::string> argv = {kBin + "/quillon-sim", "--pty"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (!sim->Start(argv, dir.path()) || !sim->WaitForOutput("\n", kWaitMs)) return false;
+    const std::string& out = sim->out();
+    if (out.rfind("LINE ", 0) != 0) return false;
+    remap_ += "COM" + std::to_string(port) + "=" + out.substr(5, out.find('\n') - 5) + "\r\n";
+    sims[port] = std::move(sim);
+    return true;
+  }
+
+  // Port settings: every port named here is active; `keys` adds "Section|Key" values with the
+  // port number put in for "%d".
+  void Port(int port, const Keys& keys = {}) {
+    std::string ini;
+    auto section = [&](const std::string& name) {
+      std::string s = name;
+      const auto pos = s.find("%d");
+      if (pos != std::string::npos) s.replace(pos, 2, std::to_string(port));
+      return s;
+    };
+    std::map<std::string, std::string> sections;
+    sections[section("Schnittstellenparameter f\xFCr COM%d:")] += "Aktiviert=1\r\n";
+    for (const auto& [where, value] : keys) {
+      const auto bar = where.find('|');
+      sections[section(where.substr(0, bar))] += where.substr(bar + 1) + "=" + value + "\r\n";
+    }
+    for (const auto& [name, body] : sections) ini_ += "[" + name + "]\r\n" + body;
+  }
+
+  bool StartReceiver(const std::vector<std::string>& extraArgs = {}) {
+    WriteBytes(dir.File("ComRemap.ini"), "[Remap]\r\n" + remap_);
+    WriteBytes(dir.File("quillon.ini"), ini_);
+    std::vector<std::string> argv = {dir.File("quillon"), "/headless"};
+    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+    running_ = receiver.Start(argv, dir.path(),
+                              {"XDG_RUNTIME_DIR=" + dir.path(), "HOME=" + dir.path()});
+    return running_;
+  }
+
+  // Waits for a terminal to finish its actions; its exit code.
+  int TerminalDone(int port) { return sims[port]->Wait(kWaitMs); }
+
+  int StopReceiver() {
+    receiver.Signal(SIGTERM);
+    running_ = false;
+    return receiver.Wait(kWaitMs);
+  }
+
+  TempDir dir;
+  ChildProcess receiver;
+  std::map<int, std::unique_ptr<ChildProcess>> sims;
+
+ private:
+  std::string remap_;
+  std::string ini_;
+  bool running_ = false;
+};
+
+const char* kS2 = "Datenparameter f\xFCr COM%d:";
+const char* kS3 = "Dateienparameter f\xFCr COM%d:";
+const char* kS4 = "Verarbeitung f\xFCr COM%d:";
+const char* kS5 = "Pollingparameter f\xFCr COM%d:";
+const char* kS8 = "Optionen f\xFCr COM%d:";
+
+std::string Key(const char* section, const char* key) { return std::string(section) + "|" + key; }
+
+TEST(Reception, RecordEndsHeaderAndTypeCharacterOnFourPorts) {
+  Station s;
+  WriteBytes(s.dir.File("zwei.txt"), "eins\r\nzwei\r\n");
+  struct Expect {
+    int saveFormat;
+    bool header;
+    bool typeChar;
+    std::string bytes;
+  };
+  const Expect cases[] = {
+      {0, true, true, "1KOPF\r\n+eins\r\n+zwei\r\n"},
+      {1, false, true, "+eins\n+zwei\n"},
+      {2, true, false, "KOPF\reins\rzwei\r"},
+      {3, false, false, "eins\nzwei\n"},
+  };
+  for (int port = 1; port <= 4; ++port) {
+    const Expect& e = cases[port - 1];
+    ASSERT_TRUE(s.Terminal(port, {"--send", "zwei.txt", "--header", "KOPF"}));
+    s.Port(port, {{Key(kS3, "Dateiname"), s.dir.File("ziel" + std::to_string(port) + ".dat")},
+                  {Key(kS8, "Datens\xE4tze mit CR/LF"), std::to_string(e.saveFormat)},
+                  {Key(kS2, "Header"), e.header ? "1" : "0"},
+                  {Key(kS2, "Typzeichen"), e.typeChar ? "1" : "0"}});
+  }
+  ASSERT_TRUE(s.StartReceiver());
+  for (int port = 1; port <= 4; ++port) {
+    EXPECT_EQ(s.TerminalDone(port), 0) << "COM" << port << ": " << s.sims[port]->err();
+  }
+  EXPECT_EQ(s.StopReceiver(), 0) << s.receiver.err();
+  for (int port = 1; port <= 4; ++port) {
+    EXPECT_EQ(ReadBytes(s.dir.File("ziel" + std::to_string(port) + ".dat")),
+              cases[port - 1].bytes)
+        << "COM" << port;
+  }
+  EXPECT_NE(s.receiver.out().find("(com1:) Daten in Datei"), std::string::npos)
+      << s.receiver.out();
+  EXPECT_TRUE(std::filesystem::exists(s.dir.File("quillon_com1.log")));
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("rxtmp1.dat")));
+}
+
+TEST(Reception, TokensTargetNamesAndSequentialFiles) {
+  Station s;
+  WriteBytes(s.dir.File("tok.txt"), "A$3*42$C\r\n$file " + s.dir.File("eigen.dat") + "$\r\nX\r\n");
+  WriteBytes(s.dir.File("seq.txt"), "S\r\n");
+  ASSERT_TRUE(s.Terminal(1, {"--send", "tok.txt"}));
+  ASSERT_TRUE(s.Terminal(2, {"--send", "seq.txt", "--transfers", "3"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("t1.dat")}, {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
+  s.Port(2, {{Key(kS3, "Dateiname"), s.dir.File("seq/d%lfd.dat")},
+             {Key(kS3, "Dateimodus"), "2"},
+             {Key(kS3, "Stellenanzahl fortlfd. Nr."), "3"},
+             {Key(kS3, "Erste fortlfd. Nr."), "1"},
+             {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err();
+  EXPECT_EQ(s.TerminalDone(2), 0) << s.sims[2]->err();
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_EQ(ReadBytes(s.dir.File("eigen.dat")), "ABBBC\r\nX\r\n") << "the terminal named the target";
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("t1.dat")));
+  for (const char* name : {"seq/d001.dat", "seq/d002.dat", "seq/d003.dat"}) {
+    EXPECT_EQ(ReadBytes(s.dir.File(name)), "S\r\n") << name;
+  }
+}
+
+TEST(Reception, UnwritableTargetGoesToLocalStoreAndMovesLater) {
+  Station s;
+  const std::string target = s.dir.File("ziel");
+  std::filesystem::create_directory(target);
+  WriteBytes(target + "/daten.dat", "alt\r\n");
+  chmod((target + "/daten.dat").c_str(), 0444);
+  WriteBytes(s.dir.File("a.txt"), "neu\r\n");
+  ASSERT_TRUE(s.Terminal(1, {"--send", "a.txt", "--stay"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), target + "/daten.dat"},
+             {Key(kS3, "Dateimodus"), "1"},
+             {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
+  ASSERT_TRUE(s.StartReceiver());
+  ASSERT_TRUE(s.sims[1]->WaitForOutput("SENT 1", kWaitMs)) << "the terminal got its ACK";
+  const std::string kept = s.dir.File("Temp. Daten von COM1/Daten(00001).dat");
+  EXPECT_EQ(ReadBytes(kept), "neu\r\n");
+  EXPECT_EQ(ReadBytes(target + "/daten.dat"), "alt\r\n");
+
+  // Writable again: the receiver moves the kept data before it waits for the next transfer.
+  chmod((target + "/daten.dat").c_str(), 0644);
+  const uint64_t deadline = Clock() + 10000;
+  while (std::filesystem::exists(kept) && Clock() < deadline) Delay(50);
+  EXPECT_FALSE(std::filesystem::exists(kept));
+  EXPECT_EQ(ReadBytes(target + "/daten.dat"), "alt\r\nneu\r\n");
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_NE(s.receiver.out().find("Daten von lokaler Datei"), std::string::npos);
+}
+
+TEST(Reception, PollingClockSyncAndPostProcessing) {
+  Station s;
+  WriteBytes(s.dir.File("p.txt"), "polled\r\n");
+  // The started program writes its arguments, so the test sees what it was given.
+  const std::string script = s.dir.File("nachlauf.sh");
+  WriteBytes(script, "#!/bin/sh\necho \"$1 $2\" > \"$(dirname \"$0\")/args.txt\"\n");
+  chmod(script.c_str(), 0755);
+  ASSERT_TRUE(s.Terminal(1, {"--answer-polls", "000007", "--send", "p.txt", "--clock"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("polled.dat")},
+             {Key(kS5, "Polling"), "1"},
+             {Key(kS5, "Pollingtakt"), "200"},
+             {Key(kS5, "Ger\xE4teadresse 1"), "000003"},
+             {Key(kS5, "Ger\xE4teadresse 2"), "000007"},
+             {Key(kS2, "MDE-Uhr-Synchronisation"), "1"},
+             {Key(kS4, "Programm"), "nachlauf.sh %datei COM%com"},
+             {Key(kS4, "Aufrufmodus"), "2"},
+             {Key(kS8, "Protokolldatei"), "3"}});
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err();
+  EXPECT_NE(s.sims[1]->out().find("POLLED 000007"), std::string::npos);
+  EXPECT_NE(s.sims[1]->out().find("CLOCK "), std::string::npos) << s.sims[1]->out();
+  const uint64_t deadline = Clock() + 10000;
+  while (!std::filesystem::exists(s.dir.File("args.txt")) && Clock() < deadline) Delay(50);
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_EQ(ReadBytes(s.dir.File("args.txt")), s.dir.File("polled.dat") + " COM1\n");
+  const std::string log = s.receiver.out();
+  EXPECT_NE(log.find("MDE-Ger\xC3\xA4teadresse 000007 ist aktiv"), std::string::npos) << log;
+  EXPECT_NE(log.find("Datenübertragung wird nach MDE-Uhr-Synchronisation korrekt beendet"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Aufruf von nachlauf.sh"), std::string::npos) << log;
+  EXPECT_NE(log.find("Aufrufdauer: "), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace quillon
