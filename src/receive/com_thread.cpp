@@ -350,6 +350,13 @@ bool TComThread::ReceiveAckNak() {
 bool TComThread::ReceiveFirstBlock() {
   const int result = AckNak->ReceiveBlock('1');
   if (AckNak->GetLastError() != rc::kOk || result != rc::kBlockReceived) return false;
+  if (AckNak->FrameBuffer()[3] != acknak::kTypeFirst) {
+    // A block from the middle of a transfer whose start we never saw (the terminal repeats it
+    // after a failed attempt): taking it as a start would store the transfer without its
+    // beginning. Refused, the terminal gives up and starts the transfer again.
+    AckNak->SendNak();
+    return false;
+  }
   TMyThreads& st = Status();
   st.Records = 0;
   st.Bytes = 0;
@@ -419,6 +426,11 @@ bool TComThread::ReceiveBlocks() {
       break;
     }
     if (AckNak->GetLastError() != rc::kOk || result != rc::kBlockReceived) {
+      ReportCommunicationError();
+      break;
+    }
+    if (AckNak->FrameBuffer()[3] == acknak::kTypeFirst) {
+      // The terminal started its transfer anew: what came so far is incomplete.
       ReportCommunicationError();
       break;
     }

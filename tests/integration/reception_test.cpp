@@ -233,5 +233,129 @@ TEST(Reception, PollingClockSyncAndPostProcessing) {
   EXPECT_NE(log.find("Aufrufdauer: "), std::string::npos) << log;
 }
 
+std::string Lines(int count, const std::string& prefix) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += prefix + std::to_string(i) + "\r\n";
+  return text;
+}
+
+TEST(Reception, FaultyLinesStoreEveryTransferExactlyOnce) {
+  Station s;
+  const std::string data = Lines(150, "Zeile ");
+  WriteBytes(s.dir.File("viel.txt"), data);
+  // COM1: corrupted, dropped and extra bytes; COM2: silence in the middle of transfers.
+  ASSERT_TRUE(s.Terminal(1, {"--send", "viel.txt", "--transfers", "2", "--fault-rate", "0.03",
+                             "--faults", "checksum,counter,drop,extra", "--seed", "11",
+                             "--ack-timeout", "1500"}));
+  ASSERT_TRUE(s.Terminal(2, {"--send", "viel.txt", "--fault-rate", "0.03", "--faults", "silence",
+                             "--seed", "3", "--ack-timeout", "1500", "--transfer-retries", "8"}));
+  for (int port = 1; port <= 2; ++port) {
+    s.Port(port, {{Key(kS3, "Dateiname"), s.dir.File("f" + std::to_string(port) + ".dat")},
+                  {Key(kS3, "Dateimodus"), "1"},
+                  {Key(kS2, "Header"), "0"},
+                  {Key(kS2, "Typzeichen"), "0"},
+                  {"AckNak-Einstellungen f\xFCr COM%d:|Empfangstimeout", "400"}});
+  }
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err();
+  EXPECT_EQ(s.TerminalDone(2), 0) << s.sims[2]->err() << s.sims[2]->out();
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_TRUE(ReadBytes(s.dir.File("f1.dat")) == data + data) << "two transfers, each once";
+  EXPECT_TRUE(ReadBytes(s.dir.File("f2.dat")) == data) << "repeated transfer stored once";
+  EXPECT_EQ(s.sims[2]->out().find("FAULTS 0\n"), std::string::npos) << "silence happened";
+  EXPECT_NE(s.receiver.out().find("(com2:) Kommunikationsfehler (v24-Timeout; DS="),
+            std::string::npos)
+      << s.receiver.out();
+}
+
+TEST(Reception, KilledReceiverLeavesTargetsAloneAndTheRepeatIsStoredOnce) {
+  Station s;
+  const std::string data = Lines(400, "K");
+  WriteBytes(s.dir.File("k.txt"), data);
+  WriteBytes(s.dir.File("ziel.dat"), "vorher\r\n");
+  ASSERT_TRUE(s.Terminal(1, {"--send", "k.txt", "--ack-timeout", "500", "--max-retries", "3",
+                             "--transfer-retries", "0"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")},
+             {Key(kS3, "Dateimodus"), "1"},
+             {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
+  ASSERT_TRUE(s.StartReceiver());
+  ASSERT_TRUE(s.receiver.WaitForOutput("Empfange Datei", kWaitMs));
+  s.receiver.Signal(SIGKILL);
+  s.receiver.Wait(kWaitMs);
+  EXPECT_NE(s.TerminalDone(1), 0) << "no final ACK: the terminal keeps its data";
+  EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "vorher\r\n");
+
+  // Next start: a new terminal session repeats the transfer.
+  ChildProcess again;
+  ASSERT_TRUE(again.Start({kBin + "/quillon-sim", "--pty", "--send", "k.txt"}, s.dir.path()));
+  ASSERT_TRUE(again.WaitForOutput("\n", kWaitMs));
+  const std::string line = again.out().substr(5, again.out().find('\n') - 5);
+  WriteBytes(s.dir.File("ComRemap.ini"), "[Remap]\r\nCOM1=" + line + "\r\n");
+  ChildProcess receiver;
+  ASSERT_TRUE(receiver.Start({s.dir.File("quillon"), "/headless"}, s.dir.path(),
+                             {"XDG_RUNTIME_DIR=" + s.dir.path(), "HOME=" + s.dir.path()}));
+  EXPECT_EQ(again.Wait(kWaitMs), 0) << again.err();
+  receiver.Signal(SIGTERM);
+  EXPECT_EQ(receiver.Wait(kWaitMs), 0);
+  EXPECT_TRUE(ReadBytes(s.dir.File("ziel.dat")) == "vorher\r\n" + data);
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("rxtmp1.dat")));
+}
+
+TEST(Reception, NoPlaceForTheDataMeansNoFinalAck) {
+  Station s;
+  WriteBytes(s.dir.File("x.txt"), "x\r\n");
+  // A file where the local store's directory should be: nothing can keep the data.
+  WriteBytes(s.dir.File("Temp. Daten von COM1"), "im Weg");
+  WriteBytes(s.dir.File("blockiert"), "auch im Weg");
+  ASSERT_TRUE(s.Terminal(1, {"--send", "x.txt", "--final-timeout", "1500",
+                             "--transfer-retries", "1"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("blockiert/ziel.dat")}});
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_NE(s.TerminalDone(1), 0) << "the terminal must keep its data";
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_NE(s.receiver.out().find("Fehler beim Erstellen des Verzeichnisses"), std::string::npos)
+      << s.receiver.out();
+}
+
+TEST(Reception, TwoPortsIntoOneTargetLoseNothing) {
+  Station s;
+  WriteBytes(s.dir.File("a.txt"), Lines(300, "A"));
+  WriteBytes(s.dir.File("b.txt"), Lines(300, "B"));
+  ASSERT_TRUE(s.Terminal(1, {"--send", "a.txt", "--transfers", "3", "--stay"}));
+  ASSERT_TRUE(s.Terminal(2, {"--send", "b.txt", "--transfers", "3", "--stay"}));
+  for (int port = 1; port <= 2; ++port) {
+    s.Port(port, {{Key(kS3, "Dateiname"), s.dir.File("gemeinsam.dat")},
+                  {Key(kS3, "Dateimodus"), "1"},
+                  {Key(kS2, "Header"), "0"},
+                  {Key(kS2, "Typzeichen"), "0"}});
+  }
+  ASSERT_TRUE(s.StartReceiver());
+  ASSERT_TRUE(s.sims[1]->WaitForOutput("SENT 3", kWaitMs));
+  ASSERT_TRUE(s.sims[2]->WaitForOutput("SENT 3", kWaitMs));
+  // Whatever went to a local store moves to the target at the next wait.
+  const uint64_t deadline = Clock() + 10000;
+  auto kept = [&] {
+    int n = 0;
+    for (int port = 1; port <= 2; ++port) {
+      const std::string dir = s.dir.File("Temp. Daten von COM" + std::to_string(port));
+      if (!std::filesystem::exists(dir)) continue;
+      for (const auto& e : std::filesystem::directory_iterator(dir)) n += e.is_regular_file();
+    }
+    return n;
+  };
+  while (kept() > 0 && Clock() < deadline) Delay(50);
+  EXPECT_EQ(s.StopReceiver(), 0);
+  const std::string all = ReadBytes(s.dir.File("gemeinsam.dat"));
+  const std::string a = Lines(300, "A");
+  const std::string b = Lines(300, "B");
+  size_t as = 0, bs = 0;
+  for (size_t pos = all.find(a); pos != std::string::npos; pos = all.find(a, pos + 1)) ++as;
+  for (size_t pos = all.find(b); pos != std::string::npos; pos = all.find(b, pos + 1)) ++bs;
+  EXPECT_EQ(as, 3u) << "every transfer of COM1 whole and once";
+  EXPECT_EQ(bs, 3u) << "every transfer of COM2 whole and once";
+  EXPECT_EQ(all.size(), 3 * a.size() + 3 * b.size());
+}
+
 }  // namespace
 }  // namespace quillon

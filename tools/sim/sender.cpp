@@ -72,9 +72,11 @@ Outcome SendBlock(Session& s, const std::string& frame, bool isEnd, TransferCoun
         return Outcome::kFailed;
     }
   }
-  s.Fail("Block nach " + std::to_string(o.maxRetries) +
-         " Wiederholungen nicht angenommen: " + Printable(frame));
-  return Outcome::kFailed;
+  // A terminal whose block is refused again and again gives the transfer up and starts it
+  // anew later; the caller repeats it from the first block.
+  std::fprintf(stderr, "quillon-sim: Block nach %d Wiederholungen nicht angenommen: %s\n",
+               o.maxRetries, Printable(frame).c_str());
+  return Outcome::kNoFinalAnswer;
 }
 
 }  // namespace
@@ -117,8 +119,8 @@ bool SendTransfer(Session& s, std::string_view header, const std::vector<std::st
       return true;
     }
   }
-  return s.Fail("Der Endeblock wurde auch nach " + std::to_string(s.options.transferRetries) +
-                " Wiederholungen der Übertragung nicht bestätigt");
+  return s.Fail("Die Übertragung wurde auch nach " +
+                std::to_string(s.options.transferRetries) + " Wiederholungen nicht bestätigt");
 }
 
 }  // namespace sim
