@@ -108,7 +108,7 @@ inline constexpr const char* kUnknownError = "Unbekannter Fehler";
 inline constexpr const char* kTransferTitle = "QUILLON DATENTRANSFER";
 inline constexpr const char* kClockCommand = "MDE-ZEIT";
 
-// Modem dialogue (Part 3.2): log lines, and the texts sent to the caller.
+// Modem dialogue: log lines, and the texts sent to the caller.
 inline constexpr const char* kModemSend = "Sende \"%s\" an Modem";
 inline constexpr const char* kModemReceived = "Empfange \"%s\" vom Modem";
 inline constexpr const char* kModemCallReceived = "Anruf erhalten";
@@ -125,7 +125,7 @@ inline constexpr const char* kModemPasswordWrong = "Passwort ist falsch";
 inline constexpr const char* kModemNoPassword = "Kein Passwort empfangen";
 inline constexpr const char* kModemTryHangUp = "Versuche Leitung freizugeben";
 inline constexpr const char* kModemHangUpFailed = "Fehler beim Beenden der Modemverbindung";
-inline constexpr const char* kModemPasswordAccepted = "KENNWORT OK";       // + CR, to the caller
+inline constexpr const char* kModemPasswordAccepted = "KENNWORT OK";        // + CR, to the caller
 inline constexpr const char* kModemPasswordRejected = "KENNWORT NICHT OK";  // + CR, to the caller
 inline constexpr const char* kModemReadyId = "BEREIT";  // + CR: connectionId with ModemSendReady
 

@@ -38,6 +38,11 @@ class TOrvAckNak : public TOrvComm {
   uint8_t* FrameBuffer() { return frame_; }
   // Length of the data of the last accepted block (binary data may hold NUL bytes).
   int DataLength() const { return dataLength_; }
+  // Forgets the data of the last block (it counted for nothing).
+  void ClearData() {
+    frame_[4] = 0;
+    dataLength_ = 0;
+  }
 
   int blockCounter = 0;
   int frameLength = 0;

@@ -25,6 +25,16 @@ inline constexpr int kWriteBlockFailed = -18;
 inline constexpr int kSetParamsFailed = -20;
 inline constexpr int kAborted = -26;  // the port is wanted back
 inline constexpr int kPortBroken = -28;
+// Modem dialogue.
+inline constexpr int kModemOk = -50;          // the modem answered with an OK string
+inline constexpr int kModemBadAnswer = -51;   // unexpected answer, or no ring line
+inline constexpr int kModemInitFailed = -53;  // initialisation failed or no answer
+inline constexpr int kModemConnected = -55;   // the answer's first word is a connect string
+inline constexpr int kModemConnectFailed = -56;
+inline constexpr int kModemPasswordOk = -57;  // internal
+inline constexpr int kModemPasswordWrong = -58;
+inline constexpr int kModemFailure = -59;  // failure answer, or line released after a failed call
+inline constexpr int kModemHangUpFailed = -60;
 inline constexpr int kUndefined = -99;
 inline constexpr int kAck = -101;
 inline constexpr int kNak = -102;

@@ -1,9 +1,10 @@
 // quillon-sim: plays the handheld terminal on the far side of a serial line for the receiver's
-// integration tests, benchmarks and demo. It knows the wire format on its own and shares no code
-// with the receiver, so a fault in one is not mirrored by the other.
+// integration tests, benchmarks and demo, directly or behind an answering modem ("modem"). It
+// knows the wire format on its own and shares no code with the receiver, so a fault in one is not
+// mirrored by the other.
 //
-// Without actions it only holds the line, draining what the receiver writes, until SIGTERM or
-// SIGINT.
+// Without actions (and not in modem mode) it only holds the line, draining what the receiver
+// writes, until SIGTERM or SIGINT.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 
 #include "faults.h"
 #include "line.h"
+#include "modem.h"
 #include "options.h"
 #include "output.h"
 #include "session.h"
@@ -79,7 +81,8 @@ int main(int argc, char** argv) {
   }
   sim::Say("LINE " + line.path());
 
-  if (options.HasActions()) {
+  const bool modem = options.mode == sim::Mode::kModem;
+  if (modem || options.HasActions()) {
     const sim::Io io = line.WaitForPeer(options.openTimeoutMs);
     if (io != sim::Io::kOk) {
       sim::Complain(io == sim::Io::kTimeout
@@ -91,7 +94,8 @@ int main(int argc, char** argv) {
     sim::FaultPlan faults(options.faultRate, options.faultKinds, options.seed);
     sim::Turnaround turnaround;
     sim::Session session{line, options, faults, turnaround, {}};
-    const bool done = sim::RunTerminal(session, sendContent);
+    const bool done =
+        modem ? sim::RunModem(session, sendContent) : sim::RunTerminal(session, sendContent);
     if (!options.stay || !done) line.Linger(kLingerMs);
     if (options.faultsWanted) sim::Say("FAULTS " + std::to_string(faults.count()));
     if (options.stats) sim::Say(turnaround.Summary());
@@ -100,6 +104,6 @@ int main(int argc, char** argv) {
       return kFailed;
     }
   }
-  if (!options.HasActions() || options.stay) line.Hold();
+  if ((!modem && !options.HasActions()) || options.stay) line.Hold();
   return kOk;
 }

@@ -37,11 +37,14 @@ bool IsAddress(const std::string& text) {
 }  // namespace
 
 const char* HelpText() {
-  return "quillon-sim - spielt das MDE-Gerät am anderen Ende einer seriellen Leitung\n"
+  return "quillon-sim - spielt das MDE-Gerät am anderen Ende einer seriellen Leitung, auf Wunsch\n"
+         "hinter einem antwortenden Modem\n"
          "\n"
          "Aufruf:\n"
          "  quillon-sim [terminal] (--pty [--print-path DATEI] | --device PFAD [--baud N])\n"
          "              [Aktionen] [Fehler] [Zeiten]\n"
+         "  quillon-sim modem (--pty [--print-path DATEI] | --device PFAD [--baud N])\n"
+         "              [Modem] [Aktionen] [Fehler] [Zeiten]\n"
          "\n"
          "Leitung:\n"
          "  --pty                 legt ein Pseudo-Terminal-Paar an; die erste Ausgabezeile ist\n"
@@ -85,9 +88,32 @@ const char* HelpText() {
          "  --transfer-retries N  Wiederholungen der ganzen Übertragung (Vorgabe 5)\n"
          "  --stats               misst die Antwortzeit je gesendetem Block und gibt\n"
          "                        \"TURNAROUND median_us=<m> p90_us=<p> blocks=<n>\" aus\n"
+         "\n"
+         "Modem (nur mit \"modem\"): beantwortet AT-Befehle (Zeilenende CR LF) und gibt für\n"
+         "jeden Befehl \"AT <Befehl>\" aus; klingelt, nimmt auf ATA den Anruf an und spielt dann\n"
+         "den Anrufer: Passwort senden, Antwort des Empfängers lesen, danach die Aktionen.\n"
+         "\"+++\" mit anschließender Pause (Schutzzeit) gibt \"ESCAPE\" aus; ATH bzw. ATH0 wird\n"
+         "mit OK beantwortet und gibt \"HANGUP\" aus. Nach dem letzten Anruf endet das Programm.\n"
+         "  --ok-answer TEXT      Antwort auf AT-Befehle (Vorgabe \"OK\")\n"
+         "  --no-answer           beantwortet keinen Befehl (kein Modem an der Leitung)\n"
+         "  --no-echo             sendet den empfangenen Befehl nicht zuerst zurück\n"
+         "  --ring-after MS       sendet nach MS ohne Befehl den Klingeltext, wiederholt alle MS,\n"
+         "                        bis der Anruf angenommen ist; gibt \"RING\" aus (Vorgabe 500)\n"
+         "  --ring-text TEXT      Klingeltext (Vorgabe \"RING\")\n"
+         "  --connect-answer TEXT Antwort auf ATA (Vorgabe \"CONNECT 9600\"); gibt \"CONNECTED\"\n"
+         "                        aus\n"
+         "  --fail-answer TEXT    lehnt den Anruf mit TEXT ab (etwa \"NO CARRIER\"); gibt\n"
+         "                        \"REFUSED\" aus\n"
+         "  --password TEXT       sendet nach der Verbindung TEXT und CR (auch \"geheim@ACKNAK\")\n"
+         "                        und gibt \"PASSWORD OK\" bzw. \"PASSWORD REJECTED\" aus; nur\n"
+         "                        nach \"KENNWORT OK\" folgen die Aktionen\n"
+         "  --calls N             so viele Anrufe nacheinander (Vorgabe 1)\n"
+         "  --guard-time MS       Pause nach \"+++\" bis zum Wechsel in den Befehlsmodus\n"
+         "                        (Vorgabe 1000)\n"
          "  --help                diese Hilfe\n"
          "\n"
-         "Rückgabewert: 0 Erfolg, 1 eine Aktion ist fehlgeschlagen, 2 falscher Aufruf.\n";
+         "Rückgabewert: 0 Erfolg, 1 eine Aktion ist fehlgeschlagen (auch: Passwort abgelehnt),\n"
+         "2 falscher Aufruf.\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
@@ -97,6 +123,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
   bool transfersGiven = false;
   bool startNakGiven = false;
   bool clockDelayGiven = false;
+  bool modemOptionGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     // Options with a value take the next argument.
@@ -129,7 +156,9 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
       o.help = true;
       return true;
     } else if (arg == "terminal" && i == 1) {
-      // The only mode so far, and the default.
+      o.mode = Mode::kTerminal;  // the default
+    } else if (arg == "modem" && i == 1) {
+      o.mode = Mode::kModem;
     } else if (arg == "--pty") {
       o.pty = true;
     } else if (arg == "--print-path") {
@@ -210,6 +239,40 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
       o.transferRetries = static_cast<int>(v);
     } else if (arg == "--stats") {
       o.stats = true;
+    } else if (arg == "--ok-answer") {
+      if (!value(o.okAnswer)) return false;
+      modemOptionGiven = true;
+    } else if (arg == "--no-answer") {
+      o.noAnswer = true;
+      modemOptionGiven = true;
+    } else if (arg == "--no-echo") {
+      o.echo = false;
+      modemOptionGiven = true;
+    } else if (arg == "--ring-after") {
+      if (!number(1, 3600000, v)) return false;
+      o.ringAfterMs = static_cast<int>(v);
+      modemOptionGiven = true;
+    } else if (arg == "--ring-text") {
+      if (!value(o.ringText)) return false;
+      modemOptionGiven = true;
+    } else if (arg == "--connect-answer") {
+      if (!value(o.connectAnswer)) return false;
+      modemOptionGiven = true;
+    } else if (arg == "--fail-answer") {
+      if (!value(text)) return false;
+      o.failAnswer = text;
+      modemOptionGiven = true;
+    } else if (arg == "--password") {
+      if (!value(text)) return false;
+      o.password = text;
+      modemOptionGiven = true;
+    } else if (arg == "--calls") {
+      if (!number(1, 1000000, v)) return false;
+      o.calls = static_cast<int>(v);
+      modemOptionGiven = true;
+    } else if (arg == "--guard-time") {
+      if (!milliseconds(o.guardTimeMs)) return false;
+      modemOptionGiven = true;
     } else {
       error = "Unbekannte Option: " + arg;
       return false;
@@ -241,6 +304,19 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
   }
   if (startNakGiven && o.receiveFile.empty()) {
     error = "--start-nak gilt nur mit --receive";
+    return false;
+  }
+  if (modemOptionGiven && o.mode != Mode::kModem) {
+    error = "Die Modem-Optionen gelten nur mit \"quillon-sim modem\"";
+    return false;
+  }
+  if (o.mode == Mode::kModem && o.noAnswer && o.failAnswer) {
+    error = "--no-answer und --fail-answer schließen sich aus";
+    return false;
+  }
+  if (o.mode == Mode::kModem && o.password &&
+      o.password->find_first_of("\r\n") != std::string::npos) {
+    error = "Das Passwort darf kein CR und kein LF enthalten";
     return false;
   }
   return true;

@@ -9,8 +9,11 @@
 
 namespace sim {
 
+enum class Mode { kTerminal, kModem };
+
 struct Options {
   bool help = false;
+  Mode mode = Mode::kTerminal;
 
   // The line.
   bool pty = false;
@@ -43,6 +46,19 @@ struct Options {
   int transferRetries = 5;
 
   bool stats = false;
+
+  // Modem mode: an answering modem with a caller behind it; the actions run once the caller
+  // is connected (and its password accepted).
+  std::string okAnswer = "OK";
+  bool noAnswer = false;
+  bool echo = true;
+  int ringAfterMs = 500;
+  std::string ringText = "RING";
+  std::string connectAnswer = "CONNECT 9600";
+  std::optional<std::string> failAnswer;
+  std::optional<std::string> password;
+  int calls = 1;
+  int guardTimeMs = 1000;
 
   bool HasActions() const {
     return !pollAddresses.empty() || !sendFile.empty() || clock || !receiveFile.empty();
