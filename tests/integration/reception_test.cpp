@@ -41,8 +41,12 @@ class Station {
   // A terminal on COM`port` running the simulator with `args`; returns false when it failed.
   bool Terminal(int port, const std::vector<std::string>& args) {
     auto sim = std::make_unique<ChildProcess>();
-    std::vector<std::string> argv = {kBin + "/quillon-sim", "--pty"};
-    argv.insert(argv.end(), args.begin(), args.end());
+    // The mode word ("modem") comes first.
+    std::vector<std::string> argv = {kBin + "/quillon-sim"};
+    const bool modem = !args.empty() && args.front() == "modem";
+    if (modem) argv.push_back("modem");
+    argv.push_back("--pty");
+    argv.insert(argv.end(), args.begin() + (modem ? 1 : 0), args.end());
     if (!sim->Start(argv, dir.path()) || !sim->WaitForOutput("\n", kWaitMs)) return false;
     const std::string& out = sim->out();
     if (out.rfind("LINE ", 0) != 0) return false;
@@ -103,6 +107,7 @@ const char* kS2 = "Datenparameter f\xFCr COM%d:";
 const char* kS3 = "Dateienparameter f\xFCr COM%d:";
 const char* kS4 = "Verarbeitung f\xFCr COM%d:";
 const char* kS5 = "Pollingparameter f\xFCr COM%d:";
+const char* kS6 = "Modemparameter f\xFCr COM%d:";
 const char* kS8 = "Optionen f\xFCr COM%d:";
 
 std::string Key(const char* section, const char* key) { return std::string(section) + "|" + key; }
@@ -355,6 +360,37 @@ TEST(Reception, TwoPortsIntoOneTargetLoseNothing) {
   EXPECT_EQ(as, 3u) << "every transfer of COM1 whole and once";
   EXPECT_EQ(bs, 3u) << "every transfer of COM2 whole and once";
   EXPECT_EQ(all.size(), 3 * a.size() + 3 * b.size());
+}
+
+// A terminal calling through an answering modem: the receiver initialises the modem, takes the
+// call, checks the password, receives and hangs up.
+TEST(Reception, ModemCallWithPasswordAndRejectedCaller) {
+  Station s;
+  WriteBytes(s.dir.File("m.txt"), "per Modem\r\n");
+  ASSERT_TRUE(s.Terminal(1, {"modem", "--ring-after", "1500", "--password", "Geheim@ACKNAK",
+                             "--guard-time", "500", "--send", "m.txt"}));
+  ASSERT_TRUE(s.Terminal(2, {"modem", "--ring-after", "1500", "--password", "falsch",
+                             "--guard-time", "500"}));
+  for (int port = 1; port <= 2; ++port) {
+    s.Port(port, {{Key(kS3, "Dateiname"), s.dir.File("modem" + std::to_string(port) + ".dat")},
+                  {Key(kS2, "Header"), "0"},
+                  {Key(kS2, "Typzeichen"), "0"},
+                  {Key(kS6, "Modem"), "1"},
+                  {Key(kS6, "Modemstatus-Pollzeit"), "30"},
+                  {Key(kS6, "Interne Pa\xDFwortliste benutzen"), "1"},
+                  {Key(kS6, "Pa\xDFwort1"), "geheim"}});
+  }
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.sims[1]->out();
+  EXPECT_NE(s.TerminalDone(2), 0) << "a rejected caller";
+  ASSERT_TRUE(s.sims[1]->WaitForOutput("HANGUP", kWaitMs)) << s.sims[1]->out();
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_EQ(ReadBytes(s.dir.File("modem1.dat")), "per Modem\r\n");
+  EXPECT_NE(s.sims[1]->out().find("PASSWORD OK"), std::string::npos);
+  EXPECT_NE(s.sims[2]->out().find("PASSWORD REJECTED"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("modem2.dat")));
+  EXPECT_NE(s.receiver.out().find("(com1:) Modem ist online"), std::string::npos)
+      << s.receiver.out();
 }
 
 }  // namespace
