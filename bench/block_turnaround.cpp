@@ -19,44 +19,14 @@
 #include "protocols/ack_nak.h"
 #include "serial/clock.h"
 #include "serial/result_codes.h"
+#include "bench_support.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
 using namespace quillon;
+using namespace quillon::bench;
 
 namespace {
-
-const std::string kBin = QUILLON_BIN_DIR;
-
-// Starts the simulator sending `file` and returns the line's path (empty on failure).
-std::string StartSender(test::ChildProcess& sim, const std::string& file) {
-  if (!sim.Start({kBin + "/quillon-sim", "--pty", "--send", file, "--stats",
-                  "--ack-timeout", "3000"},
-                 "")) {
-    return {};
-  }
-  if (!sim.WaitForOutput("\n", 5000)) return {};
-  const std::string out = sim.out();
-  const auto pos = out.find("LINE ");
-  if (pos == std::string::npos) return {};
-  return out.substr(pos + 5, out.find('\n', pos) - pos - 5);
-}
-
-long MedianMicros(const std::string& simOut) {
-  const auto pos = simOut.find("median_us=");
-  return pos == std::string::npos ? -1 : std::atol(simOut.c_str() + pos + 10);
-}
-
-long RunReference(const std::string& file) {
-  test::ChildProcess sim;
-  const std::string line = StartSender(sim, file);
-  if (line.empty()) return -1;
-  test::ChildProcess responder;
-  responder.Start({kBin + "/bench_reference_responder", line}, "");
-  if (sim.Wait(120000) != 0) return -1;
-  responder.Wait(5000);
-  return MedianMicros(sim.out());
-}
 
 long RunReceiver(const std::string& file) {
   test::ChildProcess sim;
@@ -127,13 +97,7 @@ int main(int argc, char** argv) {
   const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
   test::TempDir dir;
   const std::string file = dir.File("blocks.txt");
-  {
-    std::ofstream out(file, std::ios::binary);
-    for (int i = 0; i < blocks; ++i) {
-      std::string line(255, static_cast<char>('A' + i % 26));
-      out << line << "\r\n";
-    }
-  }
+  WriteBlockFile(file, blocks);
   // Alternate the two, three rounds each, and keep each one's best median.
   long reference = -1;
   long receiver = -1;

@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh bench_block_turnaround
-build/bin/bench_block_turnaround "$@"
+scripts/build.sh bench_block_turnaround bench_reception
+build/bin/bench_block_turnaround
+build/bin/bench_reception

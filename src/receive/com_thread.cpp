@@ -399,18 +399,19 @@ bool TComThread::StoreBlock() {
                          static_cast<size_t>(AckNak->DataLength()));
   const std::string expanded = ExpandTokens(data, TargetNames);
   bool written = true;
+  std::string record;
   if (!expanded.empty()) {
-    std::string record = opt.WithTypeChar ? std::string(1, static_cast<char>(frame[3])) : "";
+    record = opt.WithTypeChar ? std::string(1, static_cast<char>(frame[3])) : "";
     record += expanded;
     static constexpr const char* kEnds[] = {"\r\n", "\n", "\r", "\n"};
     OutFile->Write(record + kEnds[std::clamp(opt.SaveFormat, 0, 3)]);
     written = !OutFile->ioError;
-    Report(false, 1, {}, {}, record, static_cast<int>(record.size()), 1);
-    SetLed(1);
   } else {
     AckNak->ClearData();  // a block of only a file token is no command block
   }
+  // The terminal gets its answer as soon as the record is written; the display follows.
   const bool ok = written && AckNak->SendAck() == rc::kOk;
+  if (!record.empty()) Report(false, 1, {}, {}, record, static_cast<int>(record.size()), 1);
   SetLed(1);
   return ok;
 }

@@ -145,6 +145,13 @@ int TOrvComm::Purge(int queue) {
 int TOrvComm::ReadChar(uint8_t& c) {
   c = 0;
   if (!device_.IsOpen()) return Fail(rc::kNotOpen);
+  // A character already in the buffer is served without looking at the clock: a block is read
+  // character by character, and the clock is only needed when the read has to wait.
+  if (device_.TakeByte(c)) {
+    rxRemaining = static_cast<uint16_t>(std::min<size_t>(device_.Buffered(), 0xFFFF));
+    SetLastError(rc::kOk);
+    return 1;
+  }
   const uint64_t start = Clock();
   lastActivity = start;
   bool waited = false;

@@ -22,6 +22,7 @@ namespace quillon {
 namespace {
 
 constexpr int kFirstTickMs = 500;
+constexpr int kMergeMs = 20;
 
 class HeadlessApp {
  public:
@@ -90,16 +91,25 @@ class HeadlessApp {
     reception_.Start();
   }
 
-  void OnPortUpdate(int port) {
-    logbook_.TakeOver(0, false, false);
-    const int p = std::abs(port);
-    if (p >= 1 && p <= kPortCount) status_[p].UpdatePending = false;
-    reception_.ReapFinished();
+  // Updates of busy ports are merged: the first one schedules a flush a moment later, and
+  // until then the pending flags keep the ports from posting more.
+  void OnPortUpdate(int) { ScheduleFlush(); }
+  void OnPortLed(int) { ScheduleFlush(); }
+
+  void ScheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    loop_.AddTimer(kMergeMs, false, [this] { Flush(); });
   }
 
-  void OnPortLed(int port) {
-    const int p = std::abs(port);
-    if (p >= 1 && p <= kPortCount) status_[p].LedPending = false;
+  void Flush() {
+    flushScheduled_ = false;
+    for (int port = 1; port <= kPortCount; ++port) {
+      status_[port].UpdatePending = false;
+      status_[port].LedPending = false;
+    }
+    logbook_.TakeOver(0, false, false);
+    reception_.ReapFinished();
   }
 
   void SendStartFile(int port) {
@@ -125,6 +135,7 @@ class HeadlessApp {
   Logbook logbook_;
   ReceptionEnv env_;
   ReceptionControl reception_;
+  bool flushScheduled_ = false;
 };
 
 }  // namespace

@@ -26,6 +26,7 @@ class ChildProcess {
 
   const std::string& out() const { return out_; }
   const std::string& err() const { return err_; }
+  pid_t pid() const { return pid_; }
 
  private:
   void Pump(int timeoutMs);
