@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kPauseWaitMs = 10000;
 constexpr int kPauseCheckMs = 250;
+constexpr int kPauseStepMs = 500;
 constexpr int kModemIdleMs = 20;
 
 bool FileExists(const std::string& path) {
@@ -56,12 +57,15 @@ bool TComThread::Terminated() const {
 }
 
 void TComThread::Sleep(int ms) {
+  WaitFor(ms, [this] { return Terminated() || PauseRequested.load(); });
+}
+
+void TComThread::WaitFor(int ms, const std::function<bool()>& done) {
   std::unique_lock lock(wait_mutex_);
-  auto woken = [this] { return Terminated() || PauseRequested.load(); };
   if (ms < 0) {
-    wake_.wait(lock, woken);
+    wake_.wait(lock, done);
   } else {
-    wake_.wait_for(lock, std::chrono::milliseconds(ms), woken);
+    wake_.wait_for(lock, std::chrono::milliseconds(ms), done);
   }
 }
 
@@ -179,7 +183,10 @@ void TComThread::Run() {
         SetLed(2);
         ReplacePort(nullptr);
         Paused = true;
-        while (PauseRequested.load() && !Terminated()) Sleep(-1);
+        // Woken by the release or a stop; the 500 ms steps also notice the program ending.
+        while (PauseRequested.load() && !Terminated()) {
+          WaitFor(kPauseStepMs, [this] { return Terminated() || !PauseRequested.load(); });
+        }
         Paused = false;
         if (Terminated()) break;
         Report(true, 1, txt::kPortReopening, txt::kPortReopening);
@@ -215,7 +222,7 @@ void TComThread::Run() {
 }
 
 void TComThread::SuspendUntilStopped() {
-  while (!Terminated()) Sleep(-1);
+  while (!Terminated()) WaitFor(kPauseStepMs, [this] { return Terminated(); });
 }
 
 void TComThread::IdleWithoutProtocol(int protocol) {

@@ -64,6 +64,8 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   bool Terminated() const;
   // Sleeps up to `ms` (< 0: until woken); returns early on stop, pause or shutdown.
   void Sleep(int ms);
+  // Sleeps up to `ms` (-1: without limit) until `done` holds; checked whenever the thread is woken.
+  void WaitFor(int ms, const std::function<bool()>& done);
   void SuspendUntilStopped();
   bool OpenPort(bool firstTime);
   bool Gate();

@@ -69,7 +69,10 @@ const char* HelpText() {
          "  --clock-delay MS      Wartezeit vor diesem NAK (Vorgabe 0)\n"
          "  --receive DATEI       empfängt eine Übertragung und schreibt Kopf und Blöcke als\n"
          "                        Zeilen (CR LF) nach DATEI; gibt \"RECEIVED <Blöcke>\" und\n"
-         "                        \"HEADER <Text>\" aus\n"
+         "                        \"HEADER <Text>\" aus; mehrmals angegeben: eine\n"
+         "                        Übertragung je Datei, in dieser Reihenfolge\n"
+         "  --then-send DATEI     sendet danach DATEI einmal (ohne Uhrzeit); gibt\n"
+         "                        \"SENT AFTER <Blöcke> <NAKs>\" aus\n"
          "  --start-nak           sendet vor dem Empfang ein NAK (empfangsbereit)\n"
          "  --stay                hält danach die Leitung bis SIGTERM/SIGINT\n"
          "\n"
@@ -197,7 +200,10 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
       if (!milliseconds(o.clockDelayMs)) return false;
       clockDelayGiven = true;
     } else if (arg == "--receive") {
-      if (!value(o.receiveFile)) return false;
+      if (!value(text)) return false;
+      o.receiveFiles.push_back(text);
+    } else if (arg == "--then-send") {
+      if (!value(o.thenSendFile)) return false;
     } else if (arg == "--start-nak") {
       o.startNak = true;
       startNakGiven = true;
@@ -302,7 +308,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     error = "--clock-delay gilt nur mit --clock";
     return false;
   }
-  if (startNakGiven && o.receiveFile.empty()) {
+  if (startNakGiven && o.receiveFiles.empty()) {
     error = "--start-nak gilt nur mit --receive";
     return false;
   }

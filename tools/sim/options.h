@@ -29,7 +29,8 @@ struct Options {
   int transfers = 1;
   bool clock = false;
   int clockDelayMs = 0;
-  std::string receiveFile;
+  std::vector<std::string> receiveFiles;  // one transfer each, in this order
+  std::string thenSendFile;               // sent once after the receptions
   bool startNak = false;
   bool stay = false;
 
@@ -61,7 +62,8 @@ struct Options {
   int guardTimeMs = 1000;
 
   bool HasActions() const {
-    return !pollAddresses.empty() || !sendFile.empty() || clock || !receiveFile.empty();
+    return !pollAddresses.empty() || !sendFile.empty() || clock || !receiveFiles.empty() ||
+           !thenSendFile.empty();
   }
 };
 

@@ -1,6 +1,8 @@
 #include "terminal.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "block.h"
 #include "clock.h"
@@ -32,13 +34,27 @@ bool SendAll(Session& s, const std::string& content) {
   return true;
 }
 
-bool Receive(Session& s) {
+bool Receive(Session& s, const std::string& file) {
   if (s.options.startNak && !s.Answer(kNak)) return false;
   ReceivedTransfer transfer;
   if (!ReceiveTransfer(s, transfer)) return false;
-  if (!WriteTransferFile(s, s.options.receiveFile, transfer)) return false;
+  if (!WriteTransferFile(s, file, transfer)) return false;
   Say("RECEIVED " + std::to_string(transfer.lines.size()));
   Say("HEADER " + Printable(transfer.header));
+  return true;
+}
+
+// One more transfer after the receptions, such as the data that follows a command exchange.
+bool SendAfter(Session& s) {
+  std::ifstream in(s.options.thenSendFile, std::ios::binary);
+  if (!in.is_open()) return s.Fail("Datei " + s.options.thenSendFile + " kann nicht gelesen werden");
+  const std::string header =
+      "QUILLON-SIM," + std::filesystem::path(s.options.thenSendFile).filename().string();
+  std::ostringstream content;
+  content << in.rdbuf();
+  TransferCounts counts;
+  if (!SendTransfer(s, header, SplitIntoBlocks(content.str()), {}, counts)) return false;
+  Say("SENT AFTER " + std::to_string(counts.blocks) + " " + std::to_string(counts.naks));
   return true;
 }
 
@@ -53,7 +69,10 @@ bool RunTerminal(Session& s, const std::string& sendContent) {
     if (!o.pollAddresses.empty() && !AnswerPoll(s)) return false;
     if (o.clock && !ReceiveClock(s)) return false;
   }
-  return o.receiveFile.empty() || Receive(s);
+  for (const std::string& file : o.receiveFiles) {
+    if (!Receive(s, file)) return false;
+  }
+  return o.thenSendFile.empty() || SendAfter(s);
 }
 
 }  // namespace sim
