@@ -314,5 +314,29 @@ TEST(Reception, ModemCallWithPasswordAndRejectedCaller) {
       << s.receiver.out();
 }
 
+TEST(Reception, LogbookOfAPortOutlivesTheProgram) {
+  Station s;
+  WriteBytes(s.dir.File("a.txt"), "eins\r\n");
+  ASSERT_TRUE(s.Terminal(1, {"--send", "a.txt"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")}, {Key(kS8, "Protokolldatei"), "1"}});
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_EQ(s.TerminalDone(1), 0);
+  ASSERT_TRUE(s.receiver.WaitForOutput("abgespeichert", kWaitMs));
+  EXPECT_EQ(s.StopReceiver(), 0);
+  const std::string logFile = s.dir.File("quillon_com1.log");
+  const std::string first = ReadBytes(logFile);
+  EXPECT_NE(first.find("Schnittstelle wird ge\xC3\xB6""ffnet\r\n"), std::string::npos)
+      << "UTF-8 lines ending in CR LF: " << first;
+  EXPECT_NE(first.find("abgespeichert"), std::string::npos) << first;
+
+  // The next run starts with the lines of the last one; its terminal is gone.
+  ASSERT_TRUE(s.StartReceiver());
+  ASSERT_TRUE(s.receiver.WaitForOutput("Fehler beim \xC3\x96""ffnen", kWaitMs)) << s.receiver.out();
+  EXPECT_EQ(s.StopReceiver(), 0);
+  const std::string second = ReadBytes(logFile);
+  EXPECT_EQ(second.rfind(first.substr(0, first.size() - 2), 0), 0u) << second;
+  EXPECT_NE(second.find("\xC3\x96""ffnen", first.size()), std::string::npos) << second;
+}
+
 }  // namespace
 }  // namespace quillon
