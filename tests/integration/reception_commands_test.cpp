@@ -66,8 +66,8 @@ TEST(ReceptionCommands, V24CloseEndsTheReceptionOfThatPortOnly) {
   WriteBytes(s.dir.File("close.txt"), "$v24close$\r\n");
   WriteBytes(s.dir.File("data.txt"), "daten\r\n");
   // After the close command nobody answers on COM1 any more: the terminal gives up quickly.
-  ASSERT_TRUE(s.Terminal(1, {"--send", "close.txt", "--then-send", "data.txt", "--ack-timeout", "300",
-                             "--final-timeout", "300", "--max-retries", "1",
+  ASSERT_TRUE(s.Terminal(1, {"--send", "close.txt", "--then-send", "data.txt", "--ack-timeout",
+                             "300", "--final-timeout", "300", "--max-retries", "1",
                              "--transfer-retries", "0"}));
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("eins.dat")}});
   s.Port(2, {{Key(kS3, "Dateiname"), s.dir.File("zwei.dat")}});

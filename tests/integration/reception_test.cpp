@@ -90,7 +90,8 @@ TEST(Reception, TokensTargetNamesAndSequentialFiles) {
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err();
   EXPECT_EQ(s.TerminalDone(2), 0) << s.sims[2]->err();
   EXPECT_EQ(s.StopReceiver(), 0);
-  EXPECT_EQ(ReadBytes(s.dir.File("eigen.dat")), "ABBBC\r\nX\r\n") << "the terminal named the target";
+  EXPECT_EQ(ReadBytes(s.dir.File("eigen.dat")), "ABBBC\r\nX\r\n")
+      << "the terminal named the target";
   EXPECT_FALSE(std::filesystem::exists(s.dir.File("t1.dat")));
   for (const char* name : {"seq/d001.dat", "seq/d002.dat", "seq/d003.dat"}) {
     EXPECT_EQ(ReadBytes(s.dir.File(name)), "S\r\n") << name;
