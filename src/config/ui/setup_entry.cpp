@@ -1,15 +1,18 @@
 #include "config/ui/setup_entry.h"
 
 #include "config/settings_store.h"
+#include "config/ui/setup_form.h"
 
 namespace quillon {
 
-// Placeholder until the dialogs exist: no password and no dialog, only the flags re-read.
-bool CheckSetupPassword(QWidget*, AppContext&, UiSink&) { return true; }
+// CheckSetupPassword lives with the other password dialogs in setup_password.cpp.
 
-void OpenSetupDialog(QWidget*, AppContext& app, UiSink& ui) {
-  SettingsStore store(app, ui);
-  store.ReadPortActiveFlags();
+void OpenSetupDialog(QWidget* parent, AppContext& app, UiSink& ui) {
+  {
+    TQuillonSetupForm dialog(app, ui, parent);
+    dialog.exec();
+  }
+  SettingsStore(app, ui).ReadPortActiveFlags();
 }
 
 }  // namespace quillon
