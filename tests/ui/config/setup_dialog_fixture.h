@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -33,11 +34,12 @@ inline std::string S5(int n) { return "Pollingparameter für COM" + std::to_stri
 inline std::string S7(int n) { return "TCP/IP-Parameter für COM" + std::to_string(n) + ":"; }
 inline const std::string kGlobal = "Einstellungen";
 
-// Closes a modal box that no test answer was armed for, so a wrong path fails instead of
-// hanging, and remembers its text.
+// Closes a modal box or dialog that stays open for three seconds (no answer was armed for it,
+// or the armed answer found no button), so a wrong path fails instead of hanging, and
+// remembers its text.
 class UnexpectedBoxes {
  public:
-  explicit UnexpectedBoxes(const ModalAnswers& answers) : answers_(answers) {
+  UnexpectedBoxes() {
     timer_.setInterval(100);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Check(); });
     timer_.start();
@@ -47,21 +49,21 @@ class UnexpectedBoxes {
  private:
   void Check() {
     QWidget* w = QApplication::activeModalWidget();
-    if (!w || w->property("quillonAnswered").toBool() || !answers_.Done()) {
+    if (w != last_) {
+      last_ = w;
       ticks_ = 0;
       return;
     }
-    if (++ticks_ < 20) return;
+    if (!w || ++ticks_ < 30) return;
     ticks_ = 0;
-    w->setProperty("quillonAnswered", true);
     auto* box = qobject_cast<QMessageBox*>(w);
     seen_.push_back(w->windowTitle().toStdString() + ": " +
                     (box ? box->text().toStdString() : std::string()));
     if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->reject();
   }
 
-  const ModalAnswers& answers_;
   QTimer timer_;
+  QPointer<QWidget> last_;
   int ticks_ = 0;
   std::vector<std::string> seen_;
 };
@@ -100,7 +102,7 @@ class SetupDialogTest : public ::testing::Test {
   TQuillonSetupForm& Open() {
     form_ = std::make_unique<TQuillonSetupForm>(app_, ui_);
     form_->show();
-    QApplication::setActiveWindow(form_.get());
+    Activate();
     return *form_;
   }
   template <typename T>
@@ -122,9 +124,21 @@ class SetupDialogTest : public ::testing::Test {
     auto* tabs = Find<QTabWidget>("PageControl");
     tabs->setCurrentWidget(Find<QWidget>(name));
   }
+  // The dialog as the active window again: a closed box leaves no window active here.
+  void Activate() {
+    form_->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  }
+  // The control that has the focus within the dialog (or gets it when the dialog is active).
+  std::string Focused() const {
+    return form_->focusWidget() ? form_->focusWidget()->objectName().toStdString() : "";
+  }
+  // Types into the field in place of what it held.
   void Type(const char* field, const std::string& text) {
+    Activate();
     QLineEdit* edit = Find<QLineEdit>(field);
     edit->setFocus();
+    edit->selectAll();
     QTest::keyClicks(edit, QString::fromStdString(text));
   }
 
@@ -132,6 +146,10 @@ class SetupDialogTest : public ::testing::Test {
     return IniFile(app_.AppInfo.IniPath).ReadString(section, key, "<fehlt>");
   }
   std::string FileBytes() const { return ReadBytes(app_.AppInfo.IniPath); }
+  // The text of the last box answered, empty when none was.
+  std::string LastBox() const {
+    return answers_.seen().empty() ? std::string() : answers_.seen().back().text;
+  }
   // The texts of the boxes answered so far.
   std::vector<std::string> BoxTexts() const {
     std::vector<std::string> texts;
@@ -143,7 +161,7 @@ class SetupDialogTest : public ::testing::Test {
   AppContext app_;
   RecordingSink ui_;
   ModalAnswers answers_;
-  UnexpectedBoxes unexpected_{answers_};
+  UnexpectedBoxes unexpected_;
   std::unique_ptr<TQuillonSetupForm> form_;
 };
 
