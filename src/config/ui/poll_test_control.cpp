@@ -17,9 +17,12 @@ PollTestControl::PollTestControl(QAbstractButton* toggle, QLabel* address, QLabe
     : QObject(parent), toggle_(toggle), address_(address), times_(times) {}
 
 // The labels and the button may already be gone: only the thread is ended.
-PollTestControl::~PollTestControl() {
+PollTestControl::~PollTestControl() { EndThread(); }
+
+void PollTestControl::EndThread() {
   ++generation_;
   if (test_) test_->Stop();
+  test_.reset();
 }
 
 void PollTestControl::SetAddresses(const std::vector<std::string>& addresses) {
@@ -29,7 +32,7 @@ void PollTestControl::SetAddresses(const std::vector<std::string>& addresses) {
 void PollTestControl::SetInterval(int ms) { input_->SetInterval(ms); }
 
 bool PollTestControl::Start(const PollTestLine& line) {
-  Stop();
+  EndThread();
   address_->setText(QString::fromUtf8(txt::kPollTestNoValue));
   times_->setText(QString::fromStdString(PollTimes{}.Text()));
   const int generation = ++generation_;
@@ -69,11 +72,7 @@ bool PollTestControl::Start(const PollTestLine& line) {
 }
 
 void PollTestControl::Stop() {
-  ++generation_;
-  if (test_) {
-    test_->Stop();
-    test_.reset();
-  }
+  EndThread();
   Release();
 }
 

@@ -33,6 +33,8 @@ class PollTestControl : public QObject {
   void SetInterval(int ms);
 
  private:
+  // Ends the test's thread; its reports still on the way are dropped.
+  void EndThread();
   void Release();
 
   QAbstractButton* toggle_;

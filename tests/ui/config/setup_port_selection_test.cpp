@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "config/ui/setup_entry.h"
 #include "serial/serial_device_list.h"
 #include "setup_dialog_fixture.h"
 
@@ -182,6 +183,25 @@ TEST_F(PortSelection, ClosingWithAnActivePortAsksNothing) {
   Click("OKBtn");
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(form.result(), QDialog::Accepted);
+}
+
+TEST_F(PortSelection, OpenSetupDialogRunsItModallyAndReadsTheFlagsAfterwards) {
+  Configured(2);
+  app_.GlobalApp.PortActive = {};
+  answers_.Arm([](QWidget* dialog) {
+    QTimer::singleShot(0, dialog, [dialog] {
+      dialog->findChild<QAbstractButton*>("Com3ChkBox")->click();  // opens COM3's pages
+      dialog->findChild<QAbstractButton*>("OkBtn")->click();
+      dialog->findChild<QAbstractButton*>("OKBtn")->click();
+    });
+  });
+  answers_.Press("noButton");  // no copy of COM2
+  OpenSetupDialog(nullptr, app_, ui_);
+  EXPECT_EQ(answers_.seen().at(0).title, "Quillon - Setup");
+  EXPECT_TRUE(app_.GlobalApp.PortActive[2]);
+  EXPECT_TRUE(app_.GlobalApp.PortActive[3]);
+  EXPECT_FALSE(app_.GlobalApp.PortActive[1]);
+  EXPECT_EQ(Get(S1(3), "Baudrate"), "9600");
 }
 
 }  // namespace
