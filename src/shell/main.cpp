@@ -1,13 +1,31 @@
-// The receiver program.
+// The receiver program: with its window when a display is there and "/headless" is not given,
+// otherwise without windows.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/paths.h"
+#include "shell/command_line.h"
 #include "shell/headless_app.h"
+#include "shell/ui/window_app.h"
+
+namespace {
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const std::string exePath = quillon::ExecutablePath(argc > 0 ? argv[0] : "quillon");
-  // The windows arrive later; until then the receiver always runs as with "/headless".
-  return quillon::RunHeadless(exePath, args);
+  if (quillon::HasHeadlessSwitch(args) || !DisplayAvailable()) {
+    return quillon::RunHeadless(exePath, args);
+  }
+  return quillon::RunWindowed(exePath, args);
 }

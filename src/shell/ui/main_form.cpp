@@ -1,0 +1,302 @@
+// TMainForm: reception, settings, closing and the window messages.
+#include "shell/ui/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <utility>
+
+#include "common/texts.h"
+#include "common/ui/message_boxes.h"
+#include "config/ui/setup_entry.h"
+#include "receive/external_logbook.h"
+#include "shell/ui/about_box.h"
+#include "shell/ui/led.h"
+#include "shell/ui/port_events.h"
+#include "shell/ui/qtext.h"
+#include "shell/ui/window_texts.h"
+
+namespace quillon {
+namespace {
+
+// Updates of busy ports are merged: the first one starts this short wait, and until the
+// window has taken them over the ports' pending flags keep the threads from posting more.
+constexpr int kMergeMs = 40;
+constexpr int kTimerMs = 500;
+
+}  // namespace
+
+TMainForm::TMainForm(MainFormEnv env, QWidget* parent) : QMainWindow(parent), env_(env) {
+  setObjectName("MainForm");
+  setWindowTitle(QText(txt::kProgramName));
+  // A fixed-size frame with a minimise button and no maximise button.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+  BuildMenus();
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(8, 6, 8, 4);
+  layout->setSpacing(6);
+  layout->addWidget(BuildToolRow(central));
+  auto* body = new QHBoxLayout;
+  body->setSpacing(8);
+  body->addWidget(BuildPortColumn(central), 0, Qt::AlignTop);
+  body->addWidget(BuildPages(central), 1);
+  layout->addLayout(body, 1);
+  setCentralWidget(central);
+
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("StatusBar");
+  bar->setSizeGripEnabled(false);
+  StatusBarText = new QLabel(bar);
+  StatusBarText->setObjectName("StatusBarText");
+  StatusBarText->setTextFormat(Qt::PlainText);
+  bar->addWidget(StatusBarText, 1);
+
+  Timer = new QTimer(this);
+  Timer->setObjectName("Timer");
+  Timer->setInterval(kTimerMs);
+  connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTick);
+  MergeTimer = new QTimer(this);
+  MergeTimer->setSingleShot(true);
+  MergeTimer->setInterval(kMergeMs);
+  connect(MergeTimer, &QTimer::timeout, this, &TMainForm::FlushPortUpdates);
+
+  env_.sink.SetTarget(this);
+  env_.logbook.changed = [this](int port) { OnLogbookChanged(port); };
+  AssignPorts(AssignPortButtons(env_.app.GlobalApp));
+  ShowReceptionState();
+}
+
+TMainForm::~TMainForm() {
+  env_.sink.SetTarget(nullptr);
+  env_.logbook.changed = nullptr;
+}
+
+// ---- reception -------------------------------------------------------------------------------
+
+void TMainForm::ToggleReception() {
+  if (closed_ || !ReceptionItem->isEnabled()) {
+    ShowReceptionState();
+    return;
+  }
+  if (Receiving()) {
+    StopReception();
+  } else {
+    StartReception();
+  }
+}
+
+void TMainForm::StartStopClicked(bool pressed) {
+  // The button toggles reception only when its new state differs from it, so that button and
+  // menu item never disagree.
+  if (pressed != Receiving()) {
+    ToggleReception();
+  } else {
+    ShowReceptionState();
+  }
+}
+
+void TMainForm::StartReception() {
+  env_.reception.Start();  // every new receive thread starts with its pending flags cleared
+  Timer->start();
+  ShowReceptionState();
+  RefreshStatusPage(ShownPort());
+}
+
+void TMainForm::StopReception() {
+  // The threads are waited for here; one that asks for a box meanwhile gets its safe answer.
+  env_.sink.RefuseWorkerDialogs(true);
+  env_.reception.Stop();
+  env_.sink.RefuseWorkerDialogs(false);
+  if (firstTickDone_) Timer->stop();
+  ShowReceptionState();
+  RefreshStatusPage(ShownPort());
+}
+
+void TMainForm::ShowReceptionState() {
+  const bool on = Receiving();
+  ReceptionItem->setText(QText(on ? txt::kMenuReceptionStarted : txt::kMenuStartReception));
+  ReceptionItem->setChecked(on);
+  StartStopBtn->setChecked(on);
+  StartStopBtn->setIcon(style()->standardIcon(on ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
+  LED->Set(on ? TLED::Color::Green : TLED::Color::Yellow, on);
+}
+
+void TMainForm::TimerTick() {
+  if (!firstTickDone_) {
+    firstTickDone_ = true;
+    if (!Receiving()) Timer->stop();
+    for (int port = 1; port <= kPortCount; ++port) env_.sink.PostSendFile(port);
+    if (env_.app.GlobalApp.Autostart) {
+      if (!Receiving()) ToggleReception();
+      showMinimized();
+    }
+    return;
+  }
+  if (Receiving()) {
+    LED->Toggle();
+  } else {
+    Timer->stop();
+  }
+}
+
+void TMainForm::OpenSendDialog() {}
+
+// ---- settings, about box, closing ------------------------------------------------------------
+
+void TMainForm::OpenSettings() {
+  if (closed_) return;
+  const bool wasReceiving = Receiving();
+  bool dialogRan = false;
+  if (CheckSetupPassword(this, env_.app, env_.sink) && !closed_) {
+    bool stopped = !Receiving();
+    if (!stopped && AskYesNoBox(this, txt::kStopForSettings) && !closed_) {
+      StopReception();
+      stopped = true;
+    }
+    if (stopped && !closed_) {
+      OpenSetupDialog(this, env_.app, env_.sink);  // reads the ports' "Aktiviert" flags again
+      dialogRan = true;
+      if (closed_) return;
+      AssignPorts(AssignPortButtons(env_.app.GlobalApp));
+      ExternalLogbook(env_.app, env_.sink).ReadState();
+      env_.logbook.UpdateExternalNames(false);
+    }
+  }
+  if (closed_) return;
+  if (layout_.ButtonPorts.empty()) {
+    ShowMessageBox(this, MessageKind::Error, txt::kEndingNoPortActive);
+    close();
+    return;
+  }
+  if (wasReceiving && dialogRan && AskYesNoBox(this, txt::kRestartReception) && !closed_) {
+    StartReception();
+  }
+}
+
+void TMainForm::ShowAbout() { ShowAboutBox(this); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    MergeTimer->stop();
+    Timer->stop();
+    StopReception();
+    env_.logbook.TakeOver(0, false, false);
+    env_.logbook.AddLine(kAllPorts, txt::kLogEnding);
+    env_.logbook.Save(0);
+  }
+  event->accept();
+}
+
+void TMainForm::CloseFromOutside() {
+  // Innermost first: each dismissed box returns to the code that opened it, which finds the
+  // window closing and goes no further.
+  for (int guard = 0; guard < 32; ++guard) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == this) break;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+  }
+  close();
+}
+
+void TMainForm::BringToFront() {
+  if (closed_) return;
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+// ---- window messages -------------------------------------------------------------------------
+
+bool TMainForm::event(QEvent* event) {
+  if (PortEvent::IsPortEvent(event)) {
+    const auto* e = static_cast<const PortEvent*>(event);
+    switch (static_cast<int>(e->type())) {
+      case kWmPortUpdate:
+        OnPortUpdate(e->port(), e->param() != 0);
+        break;
+      case kWmPortLed:
+        OnPortLed(e->port(), e->param());
+        break;
+      case kWmPortSendFile:
+        OnSendFile(e->port());
+        break;
+      default:
+        break;  // progress and result belong to the send dialog
+    }
+    return true;
+  }
+  // The status bar shows the shown port's status line only, never a menu item's tip.
+  if (event->type() == QEvent::StatusTip) return true;
+  return QMainWindow::event(event);
+}
+
+void TMainForm::OnPortUpdate(int port, bool countersOnly) {
+  const int n = std::abs(port);
+  if (n < 1 || n > kPortCount) return;
+  PendingUpdate& update = pending_[n];
+  update.posted = true;
+  update.linesAdded = update.linesAdded || !countersOnly;
+  update.signedPort = port;
+  if (!MergeTimer->isActive()) MergeTimer->start();
+}
+
+void TMainForm::FlushPortUpdates() {
+  const auto updates = std::exchange(pending_, {});
+  // Cleared before anything is read: a change made from here on posts a new update.
+  for (int n = 1; n <= kPortCount; ++n) {
+    if (updates[n].posted) env_.status[n].UpdatePending = false;
+  }
+  env_.logbook.TakeOver(0, false, false);
+  env_.reception.ReapFinished();
+  const int shown = ShownPort();
+  if (shown == 0 || !updates[shown].posted) return;
+  const PendingUpdate& update = updates[shown];
+  RefreshStatusPage(update.signedPort);
+  if (update.linesAdded) {
+    RefreshDataPage(shown, true);
+    RefreshLogbookPage();
+  }
+  RefreshStatusBar(shown);
+}
+
+void TMainForm::OnPortLed(int port, int state) {
+  if (port < 1 || port > kPortCount) return;
+  for (size_t i = 0; i < layout_.ButtonPorts.size() && i < ComLED.size(); ++i) {
+    if (layout_.ButtonPorts[i] == port) ComLED[i]->ShowPortState(state);
+  }
+  env_.status[port].LedPending = false;
+}
+
+void TMainForm::OnSendFile(int port) {
+  if (port < 1 || port > kPortCount) return;
+  // The send operation comes with the send dialog; the start file is used up either way.
+  TQuillonOpt& opt = env_.app.PortSettings[port];
+  opt.StartSendFile.clear();
+  opt.StartSendMode = 0;
+}
+
+void TMainForm::OnLogbookChanged(int port) {
+  if (port != kAllPorts && port != ShownPort()) return;
+  logbookStale_ = true;
+  RefreshLogbookPage();
+}
+
+}  // namespace quillon

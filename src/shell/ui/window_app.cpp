@@ -1,0 +1,115 @@
+#include "shell/ui/window_app.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include "common/format.h"
+#include "common/single_instance.h"
+#include "common/texts.h"
+#include "common/ui/message_boxes.h"
+#include "shell/init_paths.h"
+#include "shell/startup.h"
+
+namespace quillon {
+namespace {
+
+// SIGTERM and SIGINT become readable on the returned descriptor instead of ending the process.
+// Blocks them for the calling thread and every thread started afterwards (Qt's own included),
+// so call it before any thread exists.
+int BlockTerminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+}  // namespace
+
+WindowedReceiver::WindowedReceiver()
+    : logbook_(app_, status_, sink_),
+      env_{app_, status_, sink_, shutdown_, {}},
+      reception_(env_, [this](int port, const std::string& text) { logbook_.AddLine(port, text); }),
+      form_(std::make_unique<TMainForm>(MainFormEnv{app_, status_, logbook_, reception_, sink_})) {}
+
+WindowedReceiver::~WindowedReceiver() {
+  // No thread may post to the window while it goes away.
+  if (reception_.Receiving()) reception_.Stop();
+  form_.reset();
+}
+
+bool WindowedReceiver::Start(const std::string& exePath, const std::vector<std::string>& args,
+                             const std::string& homeDir) {
+  PortButtonLayout layout;
+  if (!RunStartup(app_, sink_, {exePath, args, homeDir}, layout)) return false;
+  logbook_.Load();
+  form_->AssignPorts(layout);
+  form_->EnableTimer();
+  form_->ShowCentred();
+
+  logbook_.AddLine(kAllPorts, txt::kLogStarting);
+  if (app_.AppInfo.UsedFallbackDir) {
+    logbook_.AddLine(
+        kAllPorts, Format(txt::kProgramDirFallback, app_.AppInfo.ExePath, app_.AppInfo.ProgramDir));
+  }
+  if (layout.ButtonPorts.empty()) {
+    ShowMessageBox(form_.get(), MessageKind::Information, txt::kNoPortActive);
+    if (!form_->HasClosed()) form_->OpenSettings();
+  }
+  return true;
+}
+
+void WatchRaiseRequests(SingleInstance& instance, TMainForm& window) {
+  if (instance.raiseRequestFd() < 0) return;
+  auto* notifier = new QSocketNotifier(instance.raiseRequestFd(), QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&instance, &window] {
+    if (instance.TakeRaiseRequest()) window.BringToFront();
+  });
+}
+
+int RunWindowed(const std::string& exePath, const std::vector<std::string>& args) {
+  const int signalFd = BlockTerminationSignals();
+  SingleInstance instance;
+  if (!instance.Acquire()) {
+    instance.AskRunningInstanceToRaise();
+    if (signalFd >= 0) close(signalFd);
+    return 255;
+  }
+
+  // Qt gets the program name only: the receiver's own arguments begin with "/" and "@" and are
+  // not Qt's to interpret.
+  int qtArgc = 1;
+  std::string programName = exePath;
+  char* qtArgv[] = {programName.data(), nullptr};
+  QApplication application(qtArgc, qtArgv);
+  application.setApplicationName(QString::fromUtf8(txt::kProgramName));
+
+  int code = 1;
+  {
+    WindowedReceiver receiver;
+    TMainForm& window = receiver.window();
+
+    QSocketNotifier termination(signalFd, QSocketNotifier::Read);
+    termination.setEnabled(signalFd >= 0);
+    QObject::connect(&termination, &QSocketNotifier::activated, &window, [&] {
+      signalfd_siginfo info{};
+      while (read(signalFd, &info, sizeof info) == sizeof info) {
+      }
+      window.CloseFromOutside();
+    });
+    WatchRaiseRequests(instance, window);
+
+    if (receiver.Start(exePath, args, HomeDirectory()) && !window.HasClosed()) {
+      code = application.exec();
+    }
+  }
+  if (signalFd >= 0) close(signalFd);
+  return code;
+}
+
+}  // namespace quillon

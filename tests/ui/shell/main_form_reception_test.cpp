@@ -1,0 +1,222 @@
+// Reception started and stopped from the window, with simulated terminals on pseudo-terminal
+// lines: what the window shows while the threads report, and after a stop.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdlib>
+
+#include "box_answerer.h"
+#include "shell/ui/port_events.h"
+#include "window_fixture.h"
+
+namespace quillon {
+namespace {
+
+using test::BoxAnswerer;
+using test::WaitUntil;
+using test::WindowFixture;
+
+// A window picture for looking at, when QUILLON_SCREENSHOTS names a directory.
+void Screenshot(QWidget& window, const char* name) {
+  if (const char* dir = std::getenv("QUILLON_SCREENSHOTS")) {
+    window.grab().save(QString("%1/%2.png").arg(dir, name));
+  }
+}
+
+// Counts the port update events that reach the window.
+class UpdateCounter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == static_cast<QEvent::Type>(kWmPortUpdate)) ++updates;
+    return false;
+  }
+  int updates = 0;
+};
+
+// The longest time the event loop left a 20 ms timer waiting.
+class LoopWatch {
+ public:
+  LoopWatch() {
+    timer_.setInterval(20);
+    QObject::connect(&timer_, &QTimer::timeout,
+                     [this] { maxGapMs = std::max(maxGapMs, clock_.restart()); });
+    clock_.start();
+    timer_.start();
+  }
+  qint64 maxGapMs = 0;
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+};
+
+std::string Records(int count, const std::string& prefix) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += prefix + std::to_string(i) +
+            " St\xFC"
+            "ck\r\n";
+  return text;
+}
+
+TEST(MainFormReception, BurstOfEightBusyPortsReachesTheWindow) {
+  WindowFixture f;
+  constexpr int kLines = 300;
+  test::WriteBytes(f.dir.File("viel.txt"), Records(kLines, "Zeile "));
+  for (int port = 1; port <= 8; ++port) {
+    ASSERT_TRUE(f.Terminal(port, {"--send", "viel.txt", "--header", "KOPF"}));
+    f.Active(port);
+    f.Settings(
+        "[Dateienparameter f\xFC"
+        "r COM" +
+        std::to_string(port) +
+        ":]\r\nDateiname=" + f.dir.File("ziel" + std::to_string(port) + ".dat") + "\r\n");
+  }
+  ASSERT_TRUE(f.Start());
+  UpdateCounter counter;
+  f.window().installEventFilter(&counter);
+  LoopWatch watch;
+
+  f.Key(Qt::Key_F5);
+  ASSERT_TRUE(f.window().Receiving());
+  for (int port = 1; port <= 8; ++port) {
+    ASSERT_TRUE(WaitUntil([&] { return f.sims[port]->WaitForOutput("SENT ", 1); }))
+        << "COM" << port << ": " << f.sims[port]->err();
+  }
+  // The header and every line are counted once the last records are taken over.
+  const QString expected = QString::number(kLines + 1);
+  ASSERT_TRUE(WaitUntil([&] { return f.Text("AnzDSLbl") == expected; }))
+      << f.Text("AnzDSLbl").toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return f.StatusBar().contains("ziel1.dat"); }))
+      << f.StatusBar().toStdString();
+  EXPECT_LT(watch.maxGapMs, 1000) << "the window kept answering";
+  EXPECT_LT(counter.updates, 8 * kLines / 4) << "updates of busy ports are merged";
+  EXPECT_GT(f.Text("AnzBytesLbl").toInt(), kLines * 10);
+  EXPECT_TRUE(f.Find<QLabel>("FileNameLbl")->toolTip().endsWith("ziel1.dat"));
+
+  // The data page: the last 250 records, Windows-1252 shown as such.
+  f.Find<QTabWidget>("PC")->setCurrentWidget(f.Find<QWidget>("TSDaten"));
+  ASSERT_TRUE(WaitUntil([&] { return f.MemoLines("Datenzeilen").size() == 250; }))
+      << f.MemoLines("Datenzeilen").size();
+  // Each record with its type character ("+"), as stored.
+  EXPECT_EQ(f.MemoLines("Datenzeilen").last().toStdString(), "+Zeile 299 Stück");
+  EXPECT_EQ(f.MemoLines("Datenzeilen").first().toStdString(), "+Zeile 50 Stück");
+  Screenshot(f.window(), "main-data");
+
+  // The logbook page of the fourth port, after its button.
+  f.Find<QPushButton>("ComBtn4")->click();
+  f.Find<QTabWidget>("PC")->setCurrentWidget(f.Find<QWidget>("TSLogbuch"));
+  const QString stored = "(com4:) Daten in Datei " +
+                         QString::fromStdString(f.dir.File("ziel4.dat")) + " abgespeichert";
+  ASSERT_TRUE(WaitUntil([&] {
+    const QStringList lines = f.MemoLines("Logbuchzeilen");
+    return !lines.isEmpty() && lines.last().endsWith(stored);
+  })) << f.MemoLines("Logbuchzeilen").join('\n').toStdString();
+  EXPECT_TRUE(f.StatusBar().contains("ziel4.dat")) << f.StatusBar().toStdString();
+  Screenshot(f.window(), "main-logbook");
+  // After a stop: every LED yellow and dark, the counters "0" whatever was counted.
+  f.Find<QTabWidget>("PC")->setCurrentWidget(f.Find<QWidget>("TSStatus"));
+  Screenshot(f.window(), "main-receiving");
+  f.Key(Qt::Key_F5);
+  EXPECT_FALSE(f.window().Receiving());
+  auto closed = [&](int n) {
+    TLED* led = f.Led(("ComLED" + std::to_string(n)).c_str());
+    return led->color() == TLED::Color::Yellow && !led->lit();
+  };
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (int n = 1; n <= 8; ++n) {
+          if (!closed(n)) return false;
+        }
+        return true;
+      },
+      2000));
+  EXPECT_EQ(f.Text("AnzDSLbl"), "0");
+  EXPECT_EQ(f.Text("AnzBytesLbl"), "0");
+  EXPECT_EQ(f.Text("FileNameLbl"), "");
+  f.Find<QTabWidget>("PC")->setCurrentWidget(f.Find<QWidget>("TSDaten"));
+  QTest::qWait(100);
+  EXPECT_TRUE(f.MemoLines("Datenzeilen").isEmpty()) << "the data of a stopped reception is gone";
+  Screenshot(f.window(), "main-stopped");
+}
+
+TEST(MainFormReception, PortThatCannotBeOpenedShowsItsErrorAndKeepsItsLed) {
+  WindowFixture f;
+  f.IdleLine(1);
+  f.Active(1);
+  f.Active(3);  // active, but its line is not there
+  ASSERT_TRUE(f.Start());
+  f.Find<QPushButton>("ComBtn2")->click();  // shows COM3
+  ASSERT_EQ(f.window().ShownPort(), 3);
+  f.Key(Qt::Key_F5);
+  ASSERT_TRUE(WaitUntil([&] {
+    return f.StatusBar() == "Fehler beim Öffnen der Schnittstelle (1)";
+  })) << f.StatusBar().toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return f.Led("ComLED1")->lit(); })) << "COM1 is ready";
+  EXPECT_EQ(f.Led("ComLED1")->color(), TLED::Color::Green);
+  EXPECT_EQ(f.Led("ComLED2")->color(), TLED::Color::Yellow) << "COM3 keeps its LED";
+  EXPECT_FALSE(f.Led("ComLED2")->lit());
+
+  f.Find<QAction>("EmpfangItem")->trigger();
+  EXPECT_FALSE(f.window().Receiving());
+  EXPECT_TRUE(WaitUntil(
+      [&] { return f.Led("ComLED1")->color() == TLED::Color::Yellow && !f.Led("ComLED1")->lit(); },
+      2000));
+}
+
+TEST(MainFormReception, SettingsWhileReceivingAskFirst) {
+  WindowFixture f;
+  f.IdleLine(1);
+  f.Active(1);
+  ASSERT_TRUE(f.Start());
+  f.Key(Qt::Key_F5);
+  ASSERT_TRUE(f.window().Receiving());
+
+  {
+    BoxAnswerer answers;
+    answers.On("jetzt anhalten", "noButton");
+    f.Key(Qt::Key_F9);
+    EXPECT_TRUE(f.window().Receiving()) << "\"No\" keeps reception running";
+    EXPECT_EQ(answers.otherDialogs(), 0) << "and the settings closed";
+    ASSERT_EQ(answers.Count("Zum Konfigurieren muß der Datenempfang angehalten werden !\nDen "
+                            "Datenempfang jetzt anhalten ?"),
+              1);
+    EXPECT_EQ(answers.seen().back().title, "Bestätigung");
+  }
+  {
+    BoxAnswerer answers;
+    answers.On("jetzt anhalten", "yesButton");
+    answers.On("wieder starten", "yesButton");
+    f.Find<QToolButton>("KonfigBtn")->click();
+    EXPECT_EQ(answers.otherDialogs(), 1) << "the setup dialog ran";
+    EXPECT_EQ(answers.Count("Den Datenempfang wieder starten ?"), 1);
+    EXPECT_TRUE(f.window().Receiving()) << "started again";
+    EXPECT_EQ(f.Find<QPushButton>("ComBtn1")->text(), "com1:");
+    EXPECT_TRUE(f.Find<QAction>("StatusItem")->isChecked());
+  }
+}
+
+// What the send threads will report: a negative port switches the labels to what was sent.
+TEST(MainFormReception, SendProgressSwitchesTheCounterLabels) {
+  WindowFixture f;
+  f.IdleLine(1);
+  f.Active(1);
+  ASSERT_TRUE(f.Start());
+  f.Key(Qt::Key_F5);
+  // The receive thread's own report comes first; the send thread is about to borrow the port.
+  ASSERT_TRUE(WaitUntil([&] { return f.StatusBar() == "Schnittstelle wird geöffnet"; }));
+  QCoreApplication::postEvent(&f.window(), new PortEvent(kWmPortUpdate, -1, 1));
+  ASSERT_TRUE(WaitUntil([&] { return f.Text("RxTxDatenBloeckeLbl") == "Gesendete Datenblöcke:"; }));
+  EXPECT_EQ(f.Text("RxTxBytesLbl"), "Gesendete Bytes:");
+  QCoreApplication::postEvent(&f.window(), new PortEvent(kWmPortUpdate, 1, 1));
+  ASSERT_TRUE(
+      WaitUntil([&] { return f.Text("RxTxDatenBloeckeLbl") == "Empfangene Datenblöcke:"; }));
+  EXPECT_EQ(f.Text("RxTxBytesLbl"), "Empfangene Bytes:");
+}
+
+}  // namespace
+}  // namespace quillon
