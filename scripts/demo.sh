@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The receiver on an embedded default: a demo directory with the program, a settings file that
 # activates COM1 and stores into Daten/, and ComRemap.ini pointing COM1 at a pseudo-terminal on
-# which the simulator plays a terminal sending a sample transfer. The receiver runs without
-# windows; the logbook lines appear as they are written, then the stored file is shown. Ctrl+C
-# ends it earlier.
+# which the simulator plays a terminal sending a sample transfer. With a display the receiver
+# shows its main window, starts reception by itself and comes to the front, so the transfer can
+# be watched arriving; closing the window ends it (after a minute the script closes it). Without
+# a display it runs without windows and its logbook lines appear as they are written. Then the
+# stored file is shown. Ctrl+C ends it earlier.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,28 +16,74 @@ mkdir -p "$demo"
 cp build/bin/quillon build/bin/quillon-sim "$demo/"
 cd "$demo"
 
-printf 'Auftrag 4711\r\nArtikel 1001;5 St\xfcck\r\nArtikel 2002;12 St\xfcck\r\nEnde\r\n' > beispiel.txt
-./quillon-sim --pty --print-path line --send beispiel.txt --header "MDE 17,AUFTRAG" --clock \
-  > sim.out 2> sim.err &
-sim=$!
+windowed=
+[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && windowed=1
+# The demo directory is the receiver's runtime directory (its own instance lock); the window
+# library wants such a directory private.
+[ -n "$windowed" ] && chmod 700 .
+
+sim=
 receiver=
 cleanup() {
-  kill "$sim" 2>/dev/null || true
+  [ -n "$sim" ] && kill "$sim" 2>/dev/null || true
   [ -n "$receiver" ] && kill "$receiver" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [ -s line ] && break; sleep 0.1; done
-printf '[Remap]\r\nCOM1=%s\r\n' "$(cat line)" > ComRemap.ini
+
+# Waits up to five seconds for a file to be written.
+wait_for_file() {
+  for _ in $(seq 50); do [ -s "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
 printf '[Schnittstellenparameter f\xfcr COM1:]\r\nAktiviert=1\r\n' > quillon.ini
 printf '[Dateienparameter f\xfcr COM1:]\r\nDateiname=%s/Daten/auftrag_%%t%%m%%j.dat\r\n' \
   "$PWD" >> quillon.ini
 printf '[Datenparameter f\xfcr COM1:]\r\nMDE-Uhr-Synchronisation=1\r\n' >> quillon.ini
 
-echo "Quillon empfängt auf COM1 ($(cat line)); Ende mit Strg+C." >&2
-XDG_RUNTIME_DIR="$PWD" ./quillon /headless &
-receiver=$!
-wait "$sim" || true
-sleep 1
+if [ -n "$windowed" ]; then
+  # A first start completes the settings file; in the window it would ask for a click about
+  # the settings it added. It runs without windows on an idle line, and its logbook is dropped.
+  ./quillon-sim --pty --print-path idle > /dev/null 2>&1 &
+  sim=$!
+  wait_for_file idle
+  printf '[Remap]\r\nCOM1=%s\r\n' "$(cat idle)" > ComRemap.ini
+  XDG_RUNTIME_DIR="$PWD" ./quillon /headless > /dev/null 2>&1 &
+  receiver=$!
+  for _ in $(seq 50); do grep -q Baudrate quillon.ini && break; sleep 0.1; done
+  kill -TERM "$receiver" 2>/dev/null || true
+  wait "$receiver" || true
+  kill "$sim" 2>/dev/null || true
+  wait "$sim" 2>/dev/null || true
+  receiver=
+  rm -f idle quillon_com1.log
+fi
+
+printf 'Auftrag 4711\r\nArtikel 1001;5 St\xfcck\r\nArtikel 2002;12 St\xfcck\r\nEnde\r\n' > beispiel.txt
+./quillon-sim --pty --print-path line --send beispiel.txt --header "MDE 17,AUFTRAG" --clock \
+  > sim.out 2> sim.err &
+sim=$!
+wait_for_file line || true
+printf '[Remap]\r\nCOM1=%s\r\n' "$(cat line)" > ComRemap.ini
+
+if [ -n "$windowed" ]; then
+  echo "Quillon empfängt auf COM1 ($(cat line)) im Fenster; Ende durch Schließen des Fensters" \
+    "oder mit Strg+C." >&2
+  # "/autostart" starts reception and minimises the window; a second start brings it back.
+  XDG_RUNTIME_DIR="$PWD" ./quillon /autostart &
+  receiver=$!
+  sleep 1.5
+  XDG_RUNTIME_DIR="$PWD" ./quillon || true
+  wait "$sim" || true
+  for _ in $(seq 600); do kill -0 "$receiver" 2>/dev/null || break; sleep 0.1; done
+else
+  echo "Quillon empfängt auf COM1 ($(cat line)); Ende mit Strg+C." >&2
+  XDG_RUNTIME_DIR="$PWD" ./quillon /headless &
+  receiver=$!
+  wait "$sim" || true
+  sleep 1
+fi
+sim=
 kill -TERM "$receiver" 2>/dev/null || true
 wait "$receiver" || true
 receiver=
