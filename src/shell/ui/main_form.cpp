@@ -141,7 +141,8 @@ void TMainForm::TimerTick() {
     for (int port = 1; port <= kPortCount; ++port) env_.sink.PostSendFile(port);
     if (env_.app.GlobalApp.Autostart) {
       if (!Receiving()) ToggleReception();
-      showMinimized();
+      // A window whose reception could not start (no active port) stays in sight.
+      if (Receiving()) showMinimized();
     }
     return;
   }
@@ -199,21 +200,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     env_.logbook.Save(0);
   }
   event->accept();
-}
-
-void TMainForm::CloseFromOutside() {
-  // Innermost first: each dismissed box returns to the code that opened it, which finds the
-  // window closing and goes no further.
-  for (int guard = 0; guard < 32; ++guard) {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal == this) break;
-    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-      dialog->reject();
-    } else {
-      modal->close();
-    }
-  }
-  close();
 }
 
 void TMainForm::BringToFront() {

@@ -56,8 +56,6 @@ class TMainForm : public QMainWindow {
   void EnableTimer();
   // The settings ("&Einstellungen", F9, KonfigBtn).
   void OpenSettings();
-  // SIGTERM/SIGINT: open boxes and dialogs are dismissed, then the window closes.
-  void CloseFromOutside();
   // A second start of the program asked for this window.
   void BringToFront();
 

@@ -2,8 +2,12 @@
 
 #include <QApplication>
 #include <QThread>
+#include <cstdio>
 
+#include "common/format.h"
+#include "common/texts.h"
 #include "common/ui/message_boxes.h"
+#include "shell/headless_sink.h"
 #include "shell/ui/port_events.h"
 
 namespace quillon {
@@ -42,14 +46,32 @@ QWidget* QtUiSink::BoxParent() const {
   return target != nullptr && target->isVisible() ? target : nullptr;
 }
 
+bool QtUiSink::WriteUnattended(const Request& request) {
+  std::string line = request.question ? std::string(txt::kCaptionQuestion)
+                                      : std::string(MessageCaption(request.kind));
+  line += ": " + OneLine(request.text);
+  if (request.question) {
+    line += " " + Format(txt::kHeadlessSafeAnswer, request.answer ? txt::kYes : txt::kNo);
+  }
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  return request.answer;
+}
+
+void QtUiSink::SetUnattended() {
+  unattended_ = true;
+  RefuseWorkerDialogs(true);
+}
+
 bool QtUiSink::ShowOnMainThread(const Request& request) {
+  if (unattended_) return WriteUnattended(request);
   if (request.question) return AskYesNoBox(BoxParent(), request.text);
   ShowMessageBox(BoxParent(), request.kind, request.text);
   return true;
 }
 
 void QtUiSink::ShowMessage(MessageKind kind, const std::string& text) {
-  HandOver({.question = false, .kind = kind, .text = text});
+  HandOver({.question = false, .kind = kind, .text = text, .answer = true});
 }
 
 bool QtUiSink::AskYesNo(const std::string& text, bool safeAnswer) {
@@ -57,7 +79,7 @@ bool QtUiSink::AskYesNo(const std::string& text, bool safeAnswer) {
 }
 
 bool QtUiSink::HandOver(Request request) {
-  if (OnMainThread()) return ShowOnMainThread(request);
+  if (OnMainThread() || unattended_) return ShowOnMainThread(request);
   auto shared = std::make_shared<Request>(std::move(request));
   std::unique_lock lock(mutex_);
   if (refuse_) return shared->answer;

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -47,6 +48,10 @@ class QtUiSink : public UiSink {
   // answer (an information box counts as seen), waiting ones included.
   void RefuseWorkerDialogs(bool refuse);
 
+  // The program is ending and nobody will answer: from now on every box, from any thread,
+  // becomes one line on stderr and every question takes its safe answer, as without windows.
+  void SetUnattended();
+
  private:
   struct Request {
     bool question = false;
@@ -63,6 +68,7 @@ class QtUiSink : public UiSink {
   // Main thread: shows the boxes asked for by workers, oldest first.
   void ServeWorkerRequests();
   bool ShowOnMainThread(const Request& request);
+  bool WriteUnattended(const Request& request);
   QWidget* BoxParent() const;
 
   std::mutex mutex_;  // guards target_ for posting, queue_, refuse_, every Request
@@ -70,6 +76,7 @@ class QtUiSink : public UiSink {
   QPointer<QWidget> target_;
   std::deque<std::shared_ptr<Request>> queue_;
   bool refuse_ = false;
+  std::atomic<bool> unattended_{false};
   // Runs the hand-over on the main thread; pending hand-overs end with it.
   QObject dispatcher_;
 };

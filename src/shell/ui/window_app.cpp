@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include "common/format.h"
 #include "common/single_instance.h"
 #include "common/texts.h"
-#include "common/ui/message_boxes.h"
 #include "shell/init_paths.h"
 #include "shell/startup.h"
 
@@ -50,18 +50,37 @@ bool WindowedReceiver::Start(const std::string& exePath, const std::vector<std::
   logbook_.Load();
   form_->AssignPorts(layout);
   form_->EnableTimer();
-  form_->ShowCentred();
+  if (!endRequested_) form_->ShowCentred();
+  started_ = true;
 
   logbook_.AddLine(kAllPorts, txt::kLogStarting);
   if (app_.AppInfo.UsedFallbackDir) {
     logbook_.AddLine(
         kAllPorts, Format(txt::kProgramDirFallback, app_.AppInfo.ExePath, app_.AppInfo.ProgramDir));
   }
-  if (layout.ButtonPorts.empty()) {
-    ShowMessageBox(form_.get(), MessageKind::Information, txt::kNoPortActive);
-    if (!form_->HasClosed()) form_->OpenSettings();
+  if (layout.ButtonPorts.empty() && !endRequested_) {
+    sink_.ShowMessage(MessageKind::Information, txt::kNoPortActive);
+    if (!form_->HasClosed() && !endRequested_) form_->OpenSettings();
   }
+  if (endRequested_) form_->close();
   return true;
+}
+
+void WindowedReceiver::RequestEnd() {
+  endRequested_ = true;
+  sink_.SetUnattended();
+  // Innermost first: each dismissed box returns to the code that opened it, which finds the
+  // window closing (or the start ending) and goes no further.
+  for (int guard = 0; guard < 32; ++guard) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == form_.get()) break;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+  }
+  if (started_) form_->close();
 }
 
 void WatchRaiseRequests(SingleInstance& instance, TMainForm& window) {
@@ -94,18 +113,23 @@ int RunWindowed(const std::string& exePath, const std::vector<std::string>& args
     WindowedReceiver receiver;
     TMainForm& window = receiver.window();
 
-    QSocketNotifier termination(signalFd, QSocketNotifier::Read);
-    termination.setEnabled(signalFd >= 0);
-    QObject::connect(&termination, &QSocketNotifier::activated, &window, [&] {
-      signalfd_siginfo info{};
-      while (read(signalFd, &info, sizeof info) == sizeof info) {
-      }
-      window.CloseFromOutside();
-    });
+    if (signalFd >= 0) {
+      auto* termination = new QSocketNotifier(signalFd, QSocketNotifier::Read, &window);
+      QObject::connect(termination, &QSocketNotifier::activated, &window, [signalFd, &receiver] {
+        signalfd_siginfo info{};
+        while (read(signalFd, &info, sizeof info) == sizeof info) {
+        }
+        receiver.RequestEnd();
+      });
+    }
     WatchRaiseRequests(instance, window);
 
-    if (receiver.Start(exePath, args, HomeDirectory()) && !window.HasClosed()) {
-      code = application.exec();
+    if (receiver.Start(exePath, args, HomeDirectory())) {
+      if (!window.HasClosed()) {
+        code = application.exec();
+      } else if (receiver.EndRequested()) {
+        code = 0;
+      }
     }
   }
   if (signalFd >= 0) close(signalFd);

@@ -31,6 +31,12 @@ class WindowedReceiver {
   bool Start(const std::string& exePath, const std::vector<std::string>& args,
              const std::string& homeDir);
 
+  // SIGTERM or SIGINT: open boxes and dialogs are dismissed, further ones become lines on
+  // stderr, and the window closes through the normal exit sequence, at once or, during the
+  // start, as soon as the start is done.
+  void RequestEnd();
+  bool EndRequested() const { return endRequested_; }
+
   TMainForm& window() { return *form_; }
   AppContext& app() { return app_; }
   PortStatusArray& status() { return status_; }
@@ -46,6 +52,8 @@ class WindowedReceiver {
   ReceptionEnv env_;
   ReceptionControl reception_;
   std::unique_ptr<TMainForm> form_;
+  bool started_ = false;  // the window is shown and its logbook lines are loaded
+  bool endRequested_ = false;
 };
 
 // A second start knocking at the running instance brings the window to the front. The watch
