@@ -2,9 +2,7 @@
 #include "shell/ui/main_form.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
@@ -257,7 +255,7 @@ void TMainForm::FlushPortUpdates() {
   const PendingUpdate& update = updates[shown];
   RefreshStatusPage(update.signedPort);
   if (update.linesAdded) {
-    RefreshDataPage(shown, true);
+    RefreshDataPage(shown);
     RefreshLogbookPage();
   }
   RefreshStatusBar(shown);

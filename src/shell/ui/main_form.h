@@ -103,7 +103,7 @@ class TMainForm : public QMainWindow {
   // The status, data and logbook pages and the status bar of the shown port, afresh.
   void RefreshShownPort();
   void RefreshStatusPage(int port);
-  void RefreshDataPage(int port, bool linesAdded);
+  void RefreshDataPage(int port);
   void RefreshLogbookPage();
   void RefreshStatusBar(int port);
   void AdjustHeight();

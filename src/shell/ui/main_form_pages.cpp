@@ -36,7 +36,6 @@ void TMainForm::PageChanged(int index) {
   // The new page is filled at once, by an update of the shown port as if a thread had sent it.
   logbookStale_ = true;
   env_.logbook.TakeOver(shown, false, false);
-  env_.status[shown].DataChanged = true;
   QCoreApplication::postEvent(this, new PortEvent(kWmPortUpdate, shown, 0));
 }
 
@@ -48,10 +47,9 @@ void TMainForm::PortButtonClicked(int index) {
 
 void TMainForm::RefreshShownPort() {
   const int shown = ShownPort();
-  if (shown != 0) env_.status[shown].DataChanged = true;
   logbookStale_ = true;
   RefreshStatusPage(shown);
-  RefreshDataPage(shown, true);
+  RefreshDataPage(shown);
   if (shown != 0) env_.logbook.TakeOver(shown, false, false);
   RefreshLogbookPage();
   RefreshStatusBar(shown);
@@ -100,21 +98,17 @@ void TMainForm::RefreshStatusPage(int port) {
   }
 }
 
-void TMainForm::RefreshDataPage(int port, bool linesAdded) {
+void TMainForm::RefreshDataPage(int port) {
   if (PC->currentWidget() != TSDaten || port < 1 || port > kPortCount) return;
+  // Called when lines were added or the page or port changed: the memo is always refilled.
+  // Going by DataChanged alone could miss a line that arrives between the flag and the list.
   TMyThreads& record = env_.status[port];
-  // Lines may arrive between the flag and the list: a posted "lines added" refills as well.
-  bool changed = record.DataChanged.exchange(false) || linesAdded;
+  record.DataChanged = false;
   QStringList lines;
   {
     std::lock_guard lock(env_.app.GlobalApp.ListLock);
-    if (changed) {
-      for (const std::string& line : record.DataLines) lines << QText(Cp1252ToUtf8(line));
-    } else if (record.DataLines.empty()) {
-      changed = true;
-    }
+    for (const std::string& line : record.DataLines) lines << QText(Cp1252ToUtf8(line));
   }
-  if (!changed) return;
   Datenzeilen->setPlainText(lines.join('\n'));
   ScrollToLastLine(Datenzeilen);
 }
