@@ -25,7 +25,6 @@ inline constexpr const char* kHintStartStop = "Empfang starten/stoppen (F5)";
 inline constexpr const char* kHintSend = "Datei/Programm senden (F6)";
 inline constexpr const char* kHintSettings = "Einstellungen (F9)";
 inline constexpr const char* kHintPortButton = "Status/Daten/Logbuch der Schnittstelle anzeigen";
-inline constexpr const char* kHintProgramLed = "Empfang: grün blinkend, angehalten: gelb";
 
 // Pages and their labels.
 inline constexpr const char* kPageStatus = "Status";
@@ -38,7 +37,6 @@ inline constexpr const char* kSentBytes = "Gesendete Bytes:";
 inline constexpr const char* kFileLabel = "Datei:";
 inline constexpr const char* kDataLabel = "Empfangene Daten:";
 inline constexpr const char* kLogbookLabel = "Logbuch:";
-inline constexpr const char* kPortsLabel = "Schnittstellen:";
 
 // Settings while reception runs.
 inline constexpr const char* kStopForSettings =
