@@ -147,6 +147,7 @@ void TComThread::Report(bool force, int level, const std::string& logText,
 }
 
 void TComThread::SetLed(int state) {
+  Status().LedState = state;
   if (!Status().LedPending.exchange(true)) env_.ui.PostPortLed(PortNo_, state);
 }
 

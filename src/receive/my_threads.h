@@ -29,6 +29,9 @@ struct TMyThreads {
   std::vector<std::string> LogLines;   // ListLock; appended by the thread, taken by the main thread
   std::atomic<bool> UpdatePending{false};
   std::atomic<bool> LedPending{false};
+  // The LED state asked for last: a state set while an LED message is still queued is not
+  // posted again, so the window catches up from here when it handles the queued one.
+  std::atomic<int> LedState{2};
   std::atomic<bool> Finished{true};
 };
 

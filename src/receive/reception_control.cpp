@@ -65,6 +65,7 @@ void ReceptionControl::Stop() {
   }
   for (int port = 1; port <= kPortCount; ++port) {
     env_.status[port].LedPending = true;
+    env_.status[port].LedState = 2;
     env_.ui.PostPortLed(port, 2);
   }
   env_.app.GlobalApp.Receiving = false;

@@ -47,6 +47,12 @@ class Station {
     return true;
   }
 
+  // Points all ports' lines anew: COM`port` at `device`, the others nowhere. A pseudo-terminal
+  // whose simulator has ended may already belong to another test, so a later run must not use it.
+  void RemapOnly(int port, const std::string& device) {
+    remap_ = "COM" + std::to_string(port) + "=" + device + "\r\n";
+  }
+
   // Port settings: every port named here is active; `keys` adds "Section|Key" values with the
   // port number put in for "%d".
   void Port(int port, const Keys& keys = {}) {

@@ -263,10 +263,16 @@ void TMainForm::FlushPortUpdates() {
 
 void TMainForm::OnPortLed(int port, int state) {
   if (port < 1 || port > kPortCount) return;
+  TMyThreads& st = env_.status[port];
+  st.LedPending = false;
+  // States set while this message was queued were not posted; the last of them is shown too,
+  // so a port never keeps an LED from the middle of a transfer.
+  const int latest = st.LedState.load();
   for (size_t i = 0; i < layout_.ButtonPorts.size() && i < ComLED.size(); ++i) {
-    if (layout_.ButtonPorts[i] == port) ComLED[i]->ShowPortState(state);
+    if (layout_.ButtonPorts[i] != port) continue;
+    ComLED[i]->ShowPortState(state);
+    if (latest != state) ComLED[i]->ShowPortState(latest);
   }
-  env_.status[port].LedPending = false;
 }
 
 void TMainForm::OnSendFile(int port) {

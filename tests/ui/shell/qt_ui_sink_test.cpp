@@ -127,10 +127,20 @@ TEST(QtUiSink, LedEventSetsTheLedOfThePortsButtonAndClearsItsPendingFlag) {
   ASSERT_TRUE(f.Start());
   TMyThreads& com6 = f.receiver->status()[6];
   com6.LedPending = true;
+  com6.LedState = kLedError;
   QCoreApplication::postEvent(&f.window(), new PortEvent(kWmPortLed, 6, kLedError));
   ASSERT_TRUE(WaitUntil([&] { return !com6.LedPending.load(); }));
   EXPECT_EQ(f.Led("ComLED2")->color(), TLED::Color::Red) << "COM6 has the second button";
   EXPECT_EQ(f.Led("ComLED1")->color(), TLED::Color::Yellow);
+
+  // A thread that reported busy and then ready while the busy message was still queued: the
+  // ready state was not posted, yet the LED ends green and lit.
+  com6.LedPending = true;
+  com6.LedState = kLedReady;
+  QCoreApplication::postEvent(&f.window(), new PortEvent(kWmPortLed, 6, kLedBusy));
+  ASSERT_TRUE(WaitUntil([&] { return !com6.LedPending.load(); }));
+  EXPECT_EQ(f.Led("ComLED2")->color(), TLED::Color::Green);
+  EXPECT_TRUE(f.Led("ComLED2")->lit());
 }
 
 }  // namespace
