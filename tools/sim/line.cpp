@@ -91,6 +91,15 @@ bool Line::OpenPty(std::string& error) {
   return true;
 }
 
+void Line::SetBaud(int baud) {
+  speed_t speed = B9600;
+  termios tio{};
+  if (fd_ < 0 || !SpeedFor(baud, speed) || tcgetattr(fd_, &tio) != 0) return;
+  cfsetispeed(&tio, speed);
+  cfsetospeed(&tio, speed);
+  tcsetattr(fd_, TCSADRAIN, &tio);
+}
+
 bool Line::OpenDevice(const std::string& path, int baud, std::string& error) {
   speed_t speed = B9600;
   if (!SpeedFor(baud, speed)) {

@@ -32,6 +32,8 @@ class Line {
   // The device path the receiver opens (the pty slave or the device itself).
   const std::string& path() const { return path_; }
 
+  // Changes the rate of the line (a pty keeps it as a setting only).
+  void SetBaud(int baud);
   // Pty only: waits until someone has the slave open, checking every 10 ms.
   Io WaitForPeer(int timeoutMs);
 

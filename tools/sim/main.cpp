@@ -1,5 +1,6 @@
 // quillon-sim: plays the handheld terminal on the far side of a serial line for the receiver's
-// integration tests, benchmarks and demo, directly or behind an answering modem ("modem"). It
+// integration tests, benchmarks and demo, directly or behind an answering modem ("modem"), and
+// the terminal that the uploader loads an application into ("uploader"). It
 // knows the wire format on its own and shares no code with the receiver, so a fault in one is not
 // mirrored by the other.
 //
@@ -19,6 +20,7 @@
 #include "stop.h"
 #include "terminal.h"
 #include "turnaround.h"
+#include "uploader.h"
 
 namespace {
 
@@ -82,7 +84,8 @@ int main(int argc, char** argv) {
   sim::Say("LINE " + line.path());
 
   const bool modem = options.mode == sim::Mode::kModem;
-  if (modem || options.HasActions()) {
+  const bool uploader = options.mode == sim::Mode::kUploader;
+  if (modem || uploader || options.HasActions()) {
     const sim::Io io = line.WaitForPeer(options.openTimeoutMs);
     if (io != sim::Io::kOk) {
       sim::Complain(io == sim::Io::kTimeout
@@ -94,8 +97,9 @@ int main(int argc, char** argv) {
     sim::FaultPlan faults(options.faultRate, options.faultKinds, options.seed);
     sim::Turnaround turnaround;
     sim::Session session{line, options, faults, turnaround, {}};
-    const bool done =
-        modem ? sim::RunModem(session, sendContent) : sim::RunTerminal(session, sendContent);
+    const bool done = uploader ? sim::RunUploaderTarget(session)
+                      : modem  ? sim::RunModem(session, sendContent)
+                               : sim::RunTerminal(session, sendContent);
     if (!options.stay || !done) line.Linger(kLingerMs);
     if (options.faultsWanted) sim::Say("FAULTS " + std::to_string(faults.count()));
     if (options.stats) sim::Say(turnaround.Summary());
@@ -104,6 +108,6 @@ int main(int argc, char** argv) {
       return kFailed;
     }
   }
-  if ((!modem && !options.HasActions()) || options.stay) line.Hold();
+  if ((!modem && !uploader && !options.HasActions()) || options.stay) line.Hold();
   return kOk;
 }

@@ -45,6 +45,8 @@ const char* HelpText() {
          "              [Aktionen] [Fehler] [Zeiten]\n"
          "  quillon-sim modem (--pty [--print-path DATEI] | --device PFAD [--baud N])\n"
          "              [Modem] [Aktionen] [Fehler] [Zeiten]\n"
+         "  quillon-sim uploader (--pty [--print-path DATEI] | --device PFAD [--baud N])\n"
+         "              [Uploader] [--ack-timeout MS]\n"
          "\n"
          "Leitung:\n"
          "  --pty                 legt ein Pseudo-Terminal-Paar an; die erste Ausgabezeile ist\n"
@@ -113,6 +115,22 @@ const char* HelpText() {
          "  --calls N             so viele Anrufe nacheinander (Vorgabe 1)\n"
          "  --guard-time MS       Pause nach \"+++\" bis zum Wechsel in den Befehlsmodus\n"
          "                        (Vorgabe 1000)\n"
+         "\n"
+         "Uploader (nur mit \"uploader\"): spielt das Gerät, in das Sollex eine Anwendung lädt.\n"
+         "Beantwortet den Baudraten-Handshake \"*b<c>#\" mit ACK und gibt \"HANDSHAKE <Text>\"\n"
+         "und \"RATE <Baud>\" aus (nach 1 s Ruhe wieder 19200); bestätigt jede HEX-Zeile (CR LF)\n"
+         "mit ACK; nimmt Umschläge (STX SOH Daten ETX Prüfsumme CR) an: Uhrzeit (\"CLOCK <Ziffern>\"),\n"
+         "Rahmen (\"FRAME <Nr> <Bytes>\", Antwort \"<ACK>\") und Ende (\"END\", danach endet das\n"
+         "Programm); falsche Prüfsummen geben \"BAD CHECKSUM\" aus. Schließt die Gegenseite die\n"
+         "Leitung, endet das Programm mit \"LINES <n>\" bzw. \"FRAMES <n>\".\n"
+         "  --received DATEI      schreibt das Empfangene nach DATEI: HEX-Zeilen mit LF, Rahmen\n"
+         "                        unverändert\n"
+         "  --silent-handshake    beantwortet den Handshake nicht\n"
+         "  --ack-limit N         bestätigt nur die ersten N Zeilen bzw. Rahmen\n"
+         "  --ack-text TEXT       Antwort auf einen Rahmen (Vorgabe \"<ACK>\")\n"
+         "  --ack-timeout MS      Wartezeit je Zeichen innerhalb eines Handshakes oder\n"
+         "                        Umschlags (Vorgabe 3000)\n"
+         "\n"
          "  --help                diese Hilfe\n"
          "\n"
          "Rückgabewert: 0 Erfolg, 1 eine Aktion ist fehlgeschlagen (auch: Passwort abgelehnt),\n"
@@ -127,6 +145,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
   bool startNakGiven = false;
   bool clockDelayGiven = false;
   bool modemOptionGiven = false;
+  bool uploaderOptionGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     // Options with a value take the next argument.
@@ -162,6 +181,24 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
       o.mode = Mode::kTerminal;  // the default
     } else if (arg == "modem" && i == 1) {
       o.mode = Mode::kModem;
+    } else if (arg == "uploader" && i == 1) {
+      o.mode = Mode::kUploader;
+    } else if (arg == "--received") {
+      if (!value(o.receivedFile)) return false;
+      uploaderOptionGiven = true;
+    } else if (arg == "--silent-handshake") {
+      o.silentHandshake = true;
+      uploaderOptionGiven = true;
+    } else if (arg == "--ack-limit") {
+      if (!number(0, 1000000000L, o.ackLimit)) return false;
+      uploaderOptionGiven = true;
+    } else if (arg == "--ack-text") {
+      if (!value(o.ackText)) return false;
+      if (o.ackText.empty()) {
+        error = "--ack-text braucht einen Text";
+        return false;
+      }
+      uploaderOptionGiven = true;
     } else if (arg == "--pty") {
       o.pty = true;
     } else if (arg == "--print-path") {
@@ -314,6 +351,14 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
   }
   if (modemOptionGiven && o.mode != Mode::kModem) {
     error = "Die Modem-Optionen gelten nur mit \"quillon-sim modem\"";
+    return false;
+  }
+  if (uploaderOptionGiven && o.mode != Mode::kUploader) {
+    error = "Die Uploader-Optionen gelten nur mit \"quillon-sim uploader\"";
+    return false;
+  }
+  if (o.mode == Mode::kUploader && o.HasActions()) {
+    error = "Im Uploader-Modus gibt es keine Aktionen";
     return false;
   }
   if (o.mode == Mode::kModem && o.noAnswer && o.failAnswer) {

@@ -9,7 +9,7 @@
 
 namespace sim {
 
-enum class Mode { kTerminal, kModem };
+enum class Mode { kTerminal, kModem, kUploader };
 
 struct Options {
   bool help = false;
@@ -60,6 +60,12 @@ struct Options {
   std::optional<std::string> password;
   int calls = 1;
   int guardTimeMs = 1000;
+
+  // Uploader-target mode.
+  std::string receivedFile;
+  bool silentHandshake = false;
+  long ackLimit = -1;  // acknowledge only this many lines or frames (-1: all)
+  std::string ackText = "<ACK>";
 
   bool HasActions() const {
     return !pollAddresses.empty() || !sendFile.empty() || clock || !receiveFiles.empty() ||

@@ -1,0 +1,7 @@
+// Runs the uploader's tests; the dialog tests need a QApplication on the offscreen platform.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
