@@ -1,0 +1,521 @@
+#include "sollex_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <chrono>
+
+#include "com_settings_dialog.h"
+
+namespace sollex {
+namespace {
+
+const QEvent::Type kReportEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+
+class ReportEvent : public QEvent {
+ public:
+  explicit ReportEvent(Report r) : QEvent(kReportEvent), report(std::move(r)) {}
+  Report report;
+};
+
+constexpr int kWindowWidth = 470;
+constexpr int kStartDelayMs = 500;
+constexpr int kWorkerWaitMs = 2000;
+constexpr int kMaxRecent = 5;
+
+const char* const kLedPending = "background:#c8c8c8; border:1px solid #808080; color:#404040;";
+const char* const kLedCurrent = "background:#ffd23c; border:1px solid #a08000; color:#000000;";
+const char* const kLedDone = "background:#3cb43c; border:1px solid #207020; color:#ffffff;";
+
+}  // namespace
+
+// Hands the worker's reports to the dialog for as long as the dialog exists; a worker that
+// outlives it (not ended within the wait at closing) reports into nothing.
+struct SollexDialog::Relay {
+  std::mutex mutex;
+  QObject* target = nullptr;
+  void Post(const Report& r) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (target) QCoreApplication::postEvent(target, new ReportEvent(r));
+  }
+};
+
+SollexDialog::SollexDialog(const CommandLine& commandLine, QWidget* parent)
+    : QDialog(parent),
+      relay_(std::make_shared<Relay>()),
+      cancel_(std::make_shared<std::atomic<bool>>(false)),
+      finished_(std::make_shared<std::atomic<bool>>(true)) {
+  relay_->target = this;
+  settings_ = SollexSettings::Load();
+  if (commandLine.portIndex) settings_.portIndex = *commandLine.portIndex;
+  if (commandLine.rateIndex) settings_.rateIndex = *commandLine.rateIndex;
+  BuildWindow();
+  FillRecentMenu();
+  if (commandLine.file) {
+    const QString file = QString::fromStdString(*commandLine.file);
+    if (!file.isEmpty() && QFileInfo(file).isFile() && QFile(file).open(QIODevice::ReadOnly)) {
+      setCurrentFile(file);
+      commandLineMode_ = true;
+    } else {
+      QTimer::singleShot(0, this, [this, file] {
+        Message(QMessageBox::Critical, "Error", QString("The File %1 does not exist").arg(file));
+      });
+    }
+  }
+  SetIdleLayout(true);
+}
+
+SollexDialog::~SollexDialog() {
+  {
+    std::lock_guard<std::mutex> lock(relay_->mutex);
+    relay_->target = nullptr;
+  }
+  cancel_->store(true);
+  if (worker_.joinable()) {
+    if (WaitForWorker(kWorkerWaitMs)) worker_.join();
+    else worker_.detach();
+  }
+}
+
+void SollexDialog::BuildWindow() {
+  setWindowTitle("Varda Sollex");
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto* menuBar = new QMenuBar(this);
+  fileMenu_ = menuBar->addMenu("&File");
+  fileMenu_->addAction("&Open...", this, &SollexDialog::ChooseFile);
+  sendAction_ = fileMenu_->addAction("&Send", this, &SollexDialog::StartTransfer);
+  abortAction_ = fileMenu_->addAction("&Abort", this, &SollexDialog::Abort);
+  fileMenu_->addAction("&Exit", this, &QWidget::close);
+  fileMenu_->addSeparator();
+  QMenu* settingsMenu = menuBar->addMenu("&Settings");
+  settingsMenu->addAction("&COM", this, &SollexDialog::ComSettings);
+  QMenu* help = menuBar->addMenu("&Help");
+  help->addAction("&About...", this, &SollexDialog::About);
+  help->addAction("&More Info...", this, &SollexDialog::MoreInfo);
+  // What the window menu offers on other systems.
+  help->addSeparator();
+  help->addAction("&About Sollex...", this, &SollexDialog::About);
+  help->addAction("More Info...", this, &SollexDialog::MoreInfo);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setMenuBar(menuBar);
+  layout->setSpacing(6);
+
+  auto* fileRow = new QHBoxLayout;
+  fileEdit_ = new QLineEdit(this);
+  fileEdit_->setObjectName("fileName");
+  fileEdit_->setReadOnly(true);
+  browse_ = new QPushButton(" ... ", this);
+  browse_->setObjectName("browse");
+  connect(browse_, &QPushButton::clicked, this, &SollexDialog::ChooseFile);
+  fileRow->addWidget(fileEdit_, 1);
+  fileRow->addWidget(browse_);
+  layout->addLayout(fileRow);
+
+  auto* actionRow = new QWidget(this);
+  actionRow->setFixedHeight(52);
+  auto* actions = new QHBoxLayout(actionRow);
+  actions->setContentsMargins(0, 0, 0, 0);
+  send_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), "Send", actionRow);
+  send_->setObjectName("send");
+  send_->setToolTip("Send the file to the terminal");
+  abort_ = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop), "Abort", actionRow);
+  abort_->setObjectName("abort");
+  abort_->setToolTip("Stop the transfer");
+  for (QPushButton* b : {send_, abort_}) {
+    b->setIconSize(QSize(24, 24));
+    b->setMinimumSize(90, 36);
+  }
+  connect(send_, &QPushButton::clicked, this, &SollexDialog::StartTransfer);
+  connect(abort_, &QPushButton::clicked, this, &SollexDialog::Abort);
+  actions->addWidget(send_);
+  actions->addWidget(abort_);
+  actions->addStretch(1);
+  banks_ = new QGroupBox(" Banks ", actionRow);
+  banks_->setObjectName("banks");
+  auto* leds = new QHBoxLayout(banks_);
+  leds->setContentsMargins(6, 2, 6, 4);
+  leds->setSpacing(4);
+  for (int i = 0; i < 8; ++i) {
+    bankLeds_[i] = new QLabel(QString::number(i + 1), banks_);
+    bankLeds_[i]->setObjectName(QString("bank%1").arg(i + 1));
+    bankLeds_[i]->setAlignment(Qt::AlignCenter);
+    bankLeds_[i]->setFixedSize(18, 18);
+    bankLeds_[i]->setStyleSheet(kLedPending);
+    leds->addWidget(bankLeds_[i]);
+  }
+  actions->addWidget(banks_);
+  layout->addWidget(actionRow);
+
+  progressArea_ = new QWidget(this);
+  progressArea_->setObjectName("progressArea");
+  progressArea_->setFixedHeight(kProgressHeight - layout->spacing());
+  auto* progress = new QVBoxLayout(progressArea_);
+  progress->setContentsMargins(0, 0, 0, 0);
+  progress->setSpacing(1);
+  bar_ = new QProgressBar(progressArea_);
+  bar_->setObjectName("progress");
+  bar_->setTextVisible(false);
+  bar_->setFixedHeight(18);
+  progress->addWidget(bar_);
+  auto* scale = new QHBoxLayout;
+  auto* zero = new QLabel("0", progressArea_);
+  scaleHalf_ = new QLabel(progressArea_);
+  scaleHalf_->setObjectName("scaleHalf");
+  scaleHalf_->setAlignment(Qt::AlignCenter);
+  scaleTotal_ = new QLabel(progressArea_);
+  scaleTotal_->setObjectName("scaleTotal");
+  scaleTotal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  scale->addWidget(zero, 1);
+  scale->addWidget(scaleHalf_, 1);
+  scale->addWidget(scaleTotal_, 1);
+  progress->addLayout(scale);
+  status1_ = new QLabel(progressArea_);
+  status1_->setObjectName("status1");
+  status2_ = new QLabel(progressArea_);
+  status2_->setObjectName("status2");
+  progress->addSpacing(6);
+  progress->addWidget(status1_);
+  progress->addWidget(status2_);
+  progress->addStretch(1);
+  layout->addWidget(progressArea_);
+
+  // The busy window's height, then the idle one 95 pixels shorter.
+  banks_->hide();
+  adjustSize();
+  const int busyHeight = layout->totalSizeHint().height();
+  idleHeight_ = busyHeight - kProgressHeight;
+}
+
+void SollexDialog::SetIdleLayout(bool idle) {
+  progressArea_->setVisible(!idle);
+  if (idle) banks_->hide();
+  const int height = idle ? idleHeight_ : idleHeight_ + kProgressHeight;
+  setFixedSize(kWindowWidth, height);
+  const bool canSend = idle && !file_.isEmpty();
+  send_->setEnabled(canSend);
+  sendAction_->setEnabled(canSend);
+  abort_->setEnabled(!idle);
+  abortAction_->setEnabled(!idle);
+  browse_->setEnabled(idle);
+}
+
+void SollexDialog::setCurrentFile(const QString& file) {
+  file_ = file;
+  fileEdit_->setText(file);
+  if (!busy_) {
+    send_->setEnabled(!file.isEmpty());
+    sendAction_->setEnabled(!file.isEmpty());
+  }
+}
+
+void SollexDialog::FillRecentMenu() {
+  for (QAction* a : recentActions_) {
+    fileMenu_->removeAction(a);
+    delete a;
+  }
+  recentActions_.clear();
+  for (int i = 0; i < settings_.recent.size(); ++i) {
+    const QString file = settings_.recent[i];
+    QAction* a = fileMenu_->addAction(QString("&%1 %2").arg(i + 1).arg(file));
+    connect(a, &QAction::triggered, this, [this, file] {
+      if (busy_) return;
+      setCurrentFile(file);
+      StartTransfer();
+    });
+    recentActions_ << a;
+  }
+}
+
+void SollexDialog::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (!started_) {
+    started_ = true;
+    if (commandLineMode_) QTimer::singleShot(kStartDelayMs, this, &SollexDialog::StartTransfer);
+  }
+}
+
+void SollexDialog::StartTransfer() {
+  if (file_.isEmpty() || busy_) return;
+  if (worker_.joinable()) worker_.join();
+  SetIdleLayout(false);
+  banks_->hide();
+  for (QLabel* led : bankLeds_) led->setStyleSheet(kLedPending);
+  status1_->clear();
+  status2_->clear();
+  scaleHalf_->clear();
+  scaleTotal_->clear();
+  bar_->setRange(0, 1);
+  bar_->setValue(0);
+  total_ = 0;
+  cancel_->store(false);
+  finished_->store(false);
+  busy_ = true;
+  sentPath_ = file_;
+
+  UploadJob job;
+  job.portIndex = settings_.portIndex;
+  job.rateIndex = settings_.rateIndex;
+  job.path = file_.toStdString();
+  job.remapFile = remapFile.toStdString();
+  job.cancel = cancel_.get();
+  // The kind of transfer follows the file itself; a name without a known extension follows
+  // the type chosen last in the file dialog.
+  const std::string ext = UpperExtension(job.path);
+  const bool script = ext == "EXS" || (ext != "HEX" && ext.rfind('H', 0) != 0 &&
+                                       settings_.selection.toUpper() == "EXS");
+  auto relay = relay_;
+  auto cancel = cancel_;
+  auto finished = finished_;
+  job.report = [relay](const Report& r) { relay->Post(r); };
+  try {
+    worker_ = std::thread([job, script, cancel, finished] {
+      if (script) RunScriptTransfer(job);
+      else RunHexTransfer(job);
+      finished->store(true);
+    });
+  } catch (const std::system_error&) {
+    busy_ = false;
+    finished_->store(true);
+    SetIdleLayout(true);
+    Message(QMessageBox::Critical, "Error", "Error Creating Thread to send File");
+  }
+}
+
+bool SollexDialog::WaitForWorker(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!finished_->load() && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return finished_->load();
+}
+
+void SollexDialog::Abort() {
+  cancel_->store(true);
+  WaitForWorker(kWorkerWaitMs);
+}
+
+bool SollexDialog::event(QEvent* e) {
+  if (e->type() == kReportEvent) {
+    Handle(static_cast<ReportEvent*>(e)->report);
+    return true;
+  }
+  return QDialog::event(e);
+}
+
+QString SollexDialog::RateText() const {
+  return QString::number(RateOf(rateShown_));
+}
+
+void SollexDialog::Step(long done, const char* unit) {
+  bar_->setValue(std::min(bar_->value() + 1, bar_->maximum()));
+  status2_->setText(
+      QString("Download %1 of %2 %3 at %4").arg(done).arg(total_).arg(unit).arg(RateText()));
+}
+
+void SollexDialog::ResetDisplay() {
+  bar_->setValue(0);
+  busy_ = false;
+  if (worker_.joinable() && WaitForWorker(kWorkerWaitMs)) worker_.join();
+  SetIdleLayout(true);
+}
+
+void SollexDialog::Handle(const Report& r) {
+  switch (r.code) {
+    case kDone:
+      bar_->setValue(0);
+      busy_ = false;
+      if (!commandLineMode_ && !settings_.recent.contains(sentPath_)) {
+        settings_.recent.prepend(sentPath_);
+        while (settings_.recent.size() > kMaxRecent) settings_.recent.removeLast();
+        FillRecentMenu();
+      }
+      ResetDisplay();
+      if (cancel_->load()) {
+        Message(QMessageBox::Critical, "Attention", "Data Transfer is aborted by the user");
+      } else {
+        Message(QMessageBox::Warning, "Notice", "Data Transfer is succefully terminated");
+      }
+      break;
+    case kCancelled:
+      ResetDisplay();
+      break;
+    case kBytesSent:
+      Step(r.value, "bytes");
+      break;
+    case kFrameSent:
+      Step(r.value, "Frames");
+      break;
+    case kPortError:
+      ResetDisplay();
+      Message(QMessageBox::Critical, "Error",
+              QString("Error opening serial line, Error:%1").arg(r.value));
+      break;
+    case kHandshakeError:
+      // The worker has ended: the window returns to idle so that a new transfer can start.
+      ResetDisplay();
+      Message(QMessageBox::Critical, "Error",
+              QString("Error initial handshaking, Error:%1").arg(r.value));
+      break;
+    case kFileError:
+      ResetDisplay();
+      Message(QMessageBox::Critical, "Error", "Error opening file : " + sentPath_);
+      break;
+    case kLineCount:
+      bar_->setRange(0, static_cast<int>(r.value));
+      bar_->setValue(0);
+      break;
+    case kTotalBytes:
+      total_ = r.value;
+      scaleHalf_->setText(QString::number(r.value / 2));
+      scaleTotal_->setText(QString::number(r.value));
+      break;
+    case kFrameCount:
+      total_ = r.value;
+      scaleHalf_->setText(QString::number(r.value / 2));
+      scaleTotal_->setText(QString::number(r.value));
+      bar_->setRange(0, static_cast<int>(r.value));
+      bar_->setValue(0);
+      break;
+    case kFilePath:
+      status1_->setText("Downloading : " + QString::fromStdString(ShortPath(r.text)));
+      break;
+    case kWriteError:
+      ResetDisplay();
+      Message(QMessageBox::Critical, "Error", "Error writing file");
+      break;
+    case kNoAck:
+      ResetDisplay();
+      Message(QMessageBox::Warning, "Attention", "TimeOut waiting response from terminal ");
+      break;
+    case kBankCount:
+      for (int i = 0; i < 8; ++i) {
+        bankLeds_[i]->setVisible(i < r.value);
+        bankLeds_[i]->setStyleSheet(kLedPending);
+      }
+      banks_->show();
+      break;
+    case kBankNumber:
+      for (int i = 0; i < 8; ++i) {
+        bankLeds_[i]->setStyleSheet(i + 1 < r.value    ? kLedDone
+                                    : i + 1 == r.value ? kLedCurrent
+                                                       : kLedPending);
+      }
+      break;
+    case kRate:
+      rateShown_ = static_cast<int>(r.value);
+      break;
+    case kWrongFormat:
+      ResetDisplay();
+      Message(QMessageBox::Warning, "Attention", "Wronng Format File");
+      break;
+    case kNoFrameAck:
+      ResetDisplay();
+      Message(QMessageBox::Warning, "Attention", "Error waiting ACK from device");
+      break;
+    default:
+      break;
+  }
+}
+
+void SollexDialog::Message(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+  if (messageHook) {
+    messageHook(icon, caption, text);
+    return;
+  }
+  QMessageBox box(icon, caption, text, QMessageBox::Ok, this);
+  box.exec();
+}
+
+void SollexDialog::ChooseFile() {
+  if (busy_) return;
+  const QString single = "Single Bank (*.hex)";
+  const QString multi = "Multi bank (*.h00)";
+  const QString app = "Mokri Application (*.exs)";
+  const QString selection = settings_.selection.toUpper();
+  QStringList filters = selection == "HEX"   ? QStringList{single, multi, app}
+                        : selection == "H00" ? QStringList{multi, single, app}
+                                             : QStringList{app, multi, single};
+  QFileDialog dialog(this, "Open", settings_.path);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(settings_.selection.toLower());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString file = dialog.selectedFiles().first();
+  setCurrentFile(file);
+  settings_.path = QFileInfo(file).absolutePath();
+  settings_.selection = QString::fromStdString(UpperExtension(file.toStdString()));
+}
+
+void SollexDialog::ComSettings() {
+  ComSettingsDialog dialog(settings_.portIndex, settings_.rateIndex, this);
+  if (dialog.exec() == QDialog::Accepted) {
+    settings_.portIndex = dialog.portIndex();
+    settings_.rateIndex = dialog.rateIndex();
+  }
+}
+
+void SollexDialog::About() {
+  QMessageBox::about(this, "About Sollex",
+                     "<b>Varda Sollex</b><br>Loads applications into data-capture terminals "
+                     "over a serial line:<br>single-bank HEX files, multi-bank sets (.h00, "
+                     ".h01, ...) and application scripts (.exs).");
+}
+
+void SollexDialog::MoreInfo() {
+  QDialog dialog(this);
+  dialog.setWindowTitle("More Info");
+  auto* text = new QPlainTextEdit(QString(kCommandLineHelp).remove('\r'), &dialog);
+  text->setObjectName("helpText");
+  text->setReadOnly(true);
+  text->setTabStopDistance(text->fontMetrics().horizontalAdvance(' ') * 8);
+  text->setMinimumSize(430, 120);
+  auto* ok = new QPushButton("OK", &dialog);
+  connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(text);
+  layout->addWidget(ok, 0, Qt::AlignRight);
+  dialog.exec();
+}
+
+void SollexDialog::reject() { close(); }
+
+void SollexDialog::closeEvent(QCloseEvent* e) {
+  if (busy_) {
+    bool stop = false;
+    if (confirmStopHook) {
+      stop = confirmStopHook();
+    } else {
+      stop = QMessageBox::warning(this, "Attention", "Do you want to stop the transfer",
+                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+    if (!stop) {
+      e->ignore();
+      return;
+    }
+  }
+  settings_.Save();
+  cancel_->store(true);
+  WaitForWorker(kWorkerWaitMs);
+  e->accept();
+  QDialog::done(QDialog::Rejected);
+}
+
+}  // namespace sollex
