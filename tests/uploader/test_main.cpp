@@ -1,7 +1,13 @@
-// Runs the uploader's tests; the dialog tests need a QApplication on the offscreen platform.
+// Runs the uploader's tests; the dialog tests need a QApplication, on the offscreen platform
+// unless another one is asked for.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
