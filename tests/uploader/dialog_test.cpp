@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -16,6 +19,7 @@
 #include <chrono>
 #include <thread>
 
+#include "com_settings_dialog.h"
 #include "command_line.h"
 #include "sollex_dialog.h"
 #include "support/child_process.h"
@@ -305,6 +309,49 @@ TEST_F(DialogTest, ClosingWhileBusyAsksAndSavesTheChoices) {
   QSettings stored(SollexSettings::FilePath(), QSettings::IniFormat);
   EXPECT_EQ(stored.value("ComNumber").toString(), "2");
   EXPECT_EQ(stored.value("BaudRate").toString(), "0");
+}
+
+TEST_F(DialogTest, ComSettingsHelpTextAndAboutBox) {
+  ComSettingsDialog com(4, 1);
+  EXPECT_EQ(com.windowTitle(), "COM Settings");
+  auto* port = com.findChild<QComboBox*>("comNumber");
+  auto* rate = com.findChild<QComboBox*>("maxBaudRate");
+  ASSERT_EQ(port->count(), 8);
+  EXPECT_EQ(port->itemText(7), "COM8");
+  EXPECT_EQ(port->currentText(), "COM5");
+  EXPECT_EQ(rate->currentText(), "38400");
+  EXPECT_EQ(rate->count(), 3);
+  if (const char* where = std::getenv("QUILLON_SCREENSHOTS")) {
+    com.show();
+    com.grab().save(QString("%1/sollex-com.png").arg(where));
+  }
+
+  EXPECT_STREQ(kCommandLineHelp,
+               "Command Line parameters:\r\n\r\n/f[filename]\tFile To Download\r\n"
+               "/bN\t\tSet Baud Rate to N ( 19200, 38400 or 57600 )\r\n"
+               "/pN\t\tSet COM Port to COMN ( from COM1 to COM8 )\r\n");
+  SollexDialog& d = Make();
+  d.show();
+  // The modal boxes are looked at and closed from a timer.
+  QString shown;
+  auto closeModal = [&](const char* shot) {
+    QTimer::singleShot(100, [&, shot] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal) return;
+      if (auto* text = modal->findChild<QPlainTextEdit*>("helpText")) shown = text->toPlainText();
+      else shown = modal->windowTitle();
+      Shot(shot);
+      if (const char* where = std::getenv("QUILLON_SCREENSHOTS"))
+        modal->grab().save(QString("%1/%2.png").arg(where, shot));
+      modal->close();
+    });
+  };
+  closeModal("sollex-moreinfo");
+  MenuAction("&More Info...")->trigger();
+  EXPECT_EQ(shown, QString(kCommandLineHelp).remove('\r'));
+  closeModal("sollex-about");
+  MenuAction("&About Sollex...")->trigger();
+  EXPECT_EQ(shown, "About Sollex");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -485,8 +486,11 @@ void SollexDialog::MoreInfo() {
   auto* text = new QPlainTextEdit(QString(kCommandLineHelp).remove('\r'), &dialog);
   text->setObjectName("helpText");
   text->setReadOnly(true);
-  text->setTabStopDistance(text->fontMetrics().horizontalAdvance(' ') * 8);
-  text->setMinimumSize(430, 120);
+  // A fixed font keeps the columns made of tabs in line.
+  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  const int column = text->fontMetrics().horizontalAdvance(' ');
+  text->setTabStopDistance(column * 8);
+  text->setMinimumSize(column * 64, text->fontMetrics().lineSpacing() * 6 + 16);
   auto* ok = new QPushButton("OK", &dialog);
   connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
   auto* layout = new QVBoxLayout(&dialog);
