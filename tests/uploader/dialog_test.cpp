@@ -285,6 +285,19 @@ TEST_F(DialogTest, ScriptFilesGoAsScriptsAndFailuresKeepTheWindowUsable) {
   EXPECT_TRUE(Child<QPushButton>("send")->isEnabled());
 }
 
+TEST_F(DialogTest, FileThatCannotBeOpenedIsNamedInTheBox) {
+  StartSim();
+  SollexDialog& d = Make();
+  d.settings().portIndex = 2;
+  d.show();
+  d.setCurrentFile(Path("gone.hex"));
+  d.StartTransfer();
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 5000));
+  EXPECT_EQ(boxes[0].caption, "Error");
+  EXPECT_EQ(boxes[0].text, "Error opening file : " + Path("gone.hex"));
+  EXPECT_FALSE(d.busy());
+}
+
 TEST_F(DialogTest, ClosingWhileBusyAsksAndSavesTheChoices) {
   StartSim({"--ack-limit", "0"});
   WriteBytes(dir.File("app.hex"), kHex);

@@ -320,6 +320,13 @@ bool SollexDialog::event(QEvent* e) {
   return QDialog::event(e);
 }
 
+QString SollexDialog::BankPath(long bank) const {
+  // The file that failed: in a bank set the bank's own file.
+  QString path = sentPath_;
+  if (path.endsWith('0') && bank > 0 && bank <= 9) path[path.size() - 1] = QChar('0' + int(bank));
+  return path;
+}
+
 QString SollexDialog::RateText() const {
   return QString::number(RateOf(rateShown_));
 }
@@ -376,7 +383,7 @@ void SollexDialog::Handle(const Report& r) {
       break;
     case kFileError:
       ResetDisplay();
-      Message(QMessageBox::Critical, "Error", "Error opening file : " + sentPath_);
+      Message(QMessageBox::Critical, "Error", "Error opening file : " + BankPath(r.value));
       break;
     case kLineCount:
       bar_->setRange(0, static_cast<int>(r.value));

@@ -70,6 +70,7 @@ class SollexDialog : public QDialog {
   bool WaitForWorker(int ms);
   void Step(long done, const char* unit);
   QString RateText() const;
+  QString BankPath(long bank) const;
 
   SollexSettings settings_;
   QString file_;
