@@ -1,5 +1,6 @@
 #include "bench_support.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -41,6 +42,23 @@ long RunReference(const std::string& file) {
 void WriteBlockFile(const std::string& path, int blocks) {
   std::ofstream out(path, std::ios::binary);
   for (int i = 0; i < blocks; ++i) out << std::string(255, static_cast<char>('A' + i % 26)) << "\r\n";
+}
+
+bool MeasureAgainstReference(const std::string& file,
+                             const std::function<long(const std::string&)>& runReceiver,
+                             long& receiver, long& reference) {
+  reference = -1;
+  receiver = -1;
+  for (int round = 0; round < 3; ++round) {
+    const long r = RunReference(file);
+    const long q = runReceiver(file);
+    if (r > 0 && (reference < 0 || r < reference)) reference = r;
+    if (q > 0 && (receiver < 0 || q < receiver)) receiver = q;
+  }
+  if (reference > 0 && receiver > 0) return true;
+  std::fprintf(stderr, "Messung fehlgeschlagen (Referenz %ld us, Empfänger %ld us)\n", reference,
+               receiver);
+  return false;
 }
 
 }  // namespace quillon::bench

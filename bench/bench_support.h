@@ -1,6 +1,7 @@
 #pragma once
 // Pieces the benchmarks share: the simulator as the sending terminal and the minimal reference
 // responder.
+#include <functional>
 #include <string>
 
 #include "support/child_process.h"
@@ -15,5 +16,10 @@ long MedianMicros(const std::string& simOut);
 long RunReference(const std::string& file);
 // A file of `blocks` lines of 255 bytes.
 void WriteBlockFile(const std::string& path, int blocks);
+// Runs the reference responder and `runReceiver` alternately, three rounds each, and keeps each
+// one's best median; false (with a message on stderr) when a measurement failed.
+bool MeasureAgainstReference(const std::string& file,
+                             const std::function<long(const std::string&)>& runReceiver,
+                             long& receiver, long& reference);
 
 }  // namespace quillon::bench

@@ -98,20 +98,9 @@ int main(int argc, char** argv) {
   test::TempDir dir;
   const std::string file = dir.File("blocks.txt");
   WriteBlockFile(file, blocks);
-  // Alternate the two, three rounds each, and keep each one's best median.
   long reference = -1;
   long receiver = -1;
-  for (int round = 0; round < 3; ++round) {
-    const long r = RunReference(file);
-    const long q = RunReceiver(file);
-    if (r > 0 && (reference < 0 || r < reference)) reference = r;
-    if (q > 0 && (receiver < 0 || q < receiver)) receiver = q;
-  }
-  if (reference <= 0 || receiver <= 0) {
-    std::fprintf(stderr, "Messung fehlgeschlagen (Referenz %ld us, Empfänger %ld us)\n",
-                 reference, receiver);
-    return 1;
-  }
+  if (!MeasureAgainstReference(file, RunReceiver, receiver, reference)) return 1;
   const double ratio = static_cast<double>(receiver) / static_cast<double>(reference);
   std::printf("block turnaround: receiver median %ld us, reference median %ld us, ratio %.2f "
               "(goal <= 1.50) %s\n",

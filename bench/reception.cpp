@@ -125,17 +125,7 @@ int main(int argc, char** argv) {
   WriteBlockFile(file, blocks);
   long reference = -1;
   long receiver = -1;
-  for (int round = 0; round < 3; ++round) {
-    const long r = RunReference(file);
-    const long q = RunReceiver(file);
-    if (r > 0 && (reference < 0 || r < reference)) reference = r;
-    if (q > 0 && (receiver < 0 || q < receiver)) receiver = q;
-  }
-  if (reference <= 0 || receiver <= 0) {
-    std::fprintf(stderr, "Messung fehlgeschlagen (Referenz %ld us, Empfänger %ld us)\n",
-                 reference, receiver);
-    return 1;
-  }
+  if (!MeasureAgainstReference(file, RunReceiver, receiver, reference)) return 1;
   const double ratio = static_cast<double>(receiver) / static_cast<double>(reference);
   std::printf("receive thread turnaround (storing every record): median %ld us, reference "
               "median %ld us, ratio %.2f (goal <= 1.50) %s\n",
