@@ -133,4 +133,18 @@ void Logbook::Notify(int port) {
   if (changed) changed(port);
 }
 
+void Logbook::AddStartLines() {
+  AddLine(kAllPorts, txt::kLogStarting);
+  if (app_.AppInfo.UsedFallbackDir) {
+    AddLine(kAllPorts,
+            Format(txt::kProgramDirFallback, app_.AppInfo.ExePath, app_.AppInfo.ProgramDir));
+  }
+}
+
+void Logbook::CloseForExit() {
+  TakeOver(0, false, false);
+  AddLine(kAllPorts, txt::kLogEnding);
+  Save(0);
+}
+
 }  // namespace quillon

@@ -46,6 +46,12 @@ class Logbook {
   // lines were taken over or forceDisplay is set.
   void TakeOver(int port, bool forceDisplay, bool clearDataFlag);
 
+  // The program's start line in every port's logbook, and where the program keeps its files
+  // when its own directory was not writable.
+  void AddStartLines();
+  // At exit, after reception stopped: the threads' last lines, the end line, all files saved.
+  void CloseForExit();
+
   // Sets every port's ExtLogFile for the current day slot; deleteFiles deletes its files first.
   void UpdateExternalNames(bool deleteFiles);
 

@@ -65,11 +65,7 @@ class HeadlessApp {
     if (!RunStartup(app_, sink_, {exePath, args, HomeDirectory()}, layout)) return 1;
     logbook_.Load();
 
-    logbook_.AddLine(kAllPorts, txt::kLogStarting);
-    if (app_.AppInfo.UsedFallbackDir) {
-      logbook_.AddLine(kAllPorts, Format(txt::kProgramDirFallback, app_.AppInfo.ExePath,
-                                         app_.AppInfo.ProgramDir));
-    }
+    logbook_.AddStartLines();
     if (layout.ButtonPorts.empty()) {
       // Nobody can open the settings here, so the program ends as it does after an
       // unsuccessful setup dialog.
@@ -121,9 +117,7 @@ class HeadlessApp {
 
   void Exit() {
     reception_.Stop();
-    logbook_.TakeOver(0, false, false);
-    logbook_.AddLine(kAllPorts, txt::kLogEnding);
-    logbook_.Save(0);
+    logbook_.CloseForExit();
   }
 
   MainLoop loop_;

@@ -193,9 +193,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     MergeTimer->stop();
     Timer->stop();
     StopReception();
-    env_.logbook.TakeOver(0, false, false);
-    env_.logbook.AddLine(kAllPorts, txt::kLogEnding);
-    env_.logbook.Save(0);
+    env_.logbook.CloseForExit();
   }
   event->accept();
 }

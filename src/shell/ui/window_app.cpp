@@ -53,11 +53,7 @@ bool WindowedReceiver::Start(const std::string& exePath, const std::vector<std::
   if (!endRequested_) form_->ShowCentred();
   started_ = true;
 
-  logbook_.AddLine(kAllPorts, txt::kLogStarting);
-  if (app_.AppInfo.UsedFallbackDir) {
-    logbook_.AddLine(
-        kAllPorts, Format(txt::kProgramDirFallback, app_.AppInfo.ExePath, app_.AppInfo.ProgramDir));
-  }
+  logbook_.AddStartLines();
   if (layout.ButtonPorts.empty() && !endRequested_) {
     sink_.ShowMessage(MessageKind::Information, txt::kNoPortActive);
     if (!form_->HasClosed() && !endRequested_) form_->OpenSettings();
