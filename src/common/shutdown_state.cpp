@@ -21,7 +21,23 @@ ShutdownState::~ShutdownState() {
 }
 
 void ShutdownState::Begin() {
-  if (!shutting_down_.exchange(true, std::memory_order_acq_rel)) Signal(fd_);
+  if (shutting_down_.exchange(true, std::memory_order_acq_rel)) return;
+  Signal(fd_);
+  std::lock_guard lock(wakers_mutex_);
+  for (auto& [key, wake] : wakers_) wake();
+}
+
+int ShutdownState::AddWaker(std::function<void()> wake) const {
+  std::lock_guard lock(wakers_mutex_);
+  const int key = next_key_++;
+  if (IsShuttingDown()) wake();
+  wakers_.emplace(key, std::move(wake));
+  return key;
+}
+
+void ShutdownState::RemoveWaker(int key) const {
+  std::lock_guard lock(wakers_mutex_);
+  wakers_.erase(key);
 }
 
 WakeFlag::WakeFlag() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}

@@ -8,6 +8,7 @@
 #include "common/encoding.h"
 #include "common/format.h"
 #include "common/texts.h"
+#include "common/ui_sink.h"
 #include "receive/file_store.h"
 #include "receive/post_process.h"
 #include "receive/terminal_commands.h"
@@ -20,9 +21,11 @@ namespace quillon {
 namespace {
 
 constexpr int kPauseWaitMs = 10000;
-constexpr int kPauseCheckMs = 250;
 constexpr int kPauseStepMs = 500;
 constexpr int kModemIdleMs = 20;
+// A lost line is tried again after 1 s, then after twice the last pause, at most 10 s.
+constexpr int kReopenFirstMs = 1000;
+constexpr int kReopenMaxMs = 10000;
 
 bool FileExists(const std::string& path) {
   struct stat st {};
@@ -34,7 +37,8 @@ bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !
 
 }  // namespace
 
-TComThread::TComThread(ReceptionEnv& env, int port) : env_(env), PortNo_(port) {
+TComThread::TComThread(std::shared_ptr<ReceptionEnv> env, int port)
+    : envHold_(std::move(env)), env_(*envHold_), PortNo_(port) {
   TempFileName = env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
   Passwords = ModemPasswordList(Opt());
   TMyThreads& st = Status();
@@ -48,8 +52,34 @@ TComThread::~TComThread() {
 }
 
 void TComThread::Start() {
-  // The running thread keeps its own object alive until it has ended.
-  thread_ = std::thread([self = shared_from_this()] { self->Run(); });
+  // The running thread keeps its own object (and through it the shared environment) alive
+  // until it has ended.
+  thread_ = std::thread([self = shared_from_this()] {
+    // The program's end wakes the thread's own waits; the port's waits see the shutdown fd.
+    const int waker = self->env_.shutdown.AddWaker([raw = self.get()] {
+      std::lock_guard lock(raw->wait_mutex_);
+      raw->wake_.notify_all();
+    });
+    self->Run();
+    self->env_.shutdown.RemoveWaker(waker);
+    {
+      std::lock_guard lock(self->end_mutex_);
+      self->ended_ = true;
+    }
+    self->end_cv_.notify_all();
+    // Whoever shows the ports learns that this thread has ended and may join it.
+    self->env_.ui.PostPortUpdate(self->PortNo_, true);
+  });
+}
+
+bool TComThread::WaitUntilEnded(int ms) {
+  std::unique_lock lock(end_mutex_);
+  return end_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
+}
+
+bool TComThread::HasEnded() {
+  std::lock_guard lock(end_mutex_);
+  return ended_;
 }
 
 bool TComThread::Terminated() const {
@@ -96,11 +126,9 @@ bool TComThread::RequestPause() {
     PauseRequested = true;
   }
   wake_.notify_all();
-  for (int waited = 0; waited <= kPauseWaitMs; waited += kPauseCheckMs) {
-    if (Paused.load()) return true;
-    Delay(kPauseCheckMs);
-  }
-  return Paused.load();
+  std::unique_lock lock(wait_mutex_);
+  return paused_.wait_for(lock, std::chrono::milliseconds(kPauseWaitMs),
+                          [this] { return Paused.load(); });
 }
 
 void TComThread::ReleasePause() {
@@ -181,21 +209,34 @@ void TComThread::Run() {
     while (!Terminated()) {
       if (PauseRequested.load()) {
         Report(true, 1, txt::kPortClosingForPause, txt::kPortClosingForPause);
-        SetLed(2);
+        SetLed(kLedClosed);
         ReplacePort(nullptr);
-        Paused = true;
-        // Woken by the release or a stop; the 500 ms steps also notice the program ending.
+        {
+          std::lock_guard lock(wait_mutex_);
+          Paused = true;
+        }
+        paused_.notify_all();
+        // Woken by the release, a stop or the program's end; the 500 ms steps are a safety net.
         while (PauseRequested.load() && !Terminated()) {
           WaitFor(kPauseStepMs, [this] { return Terminated() || !PauseRequested.load(); });
         }
         Paused = false;
         if (Terminated()) break;
+        if (LineLost) continue;  // the line is still to be found again
         Report(true, 1, txt::kPortReopening, txt::kPortReopening);
         if (!OpenPort(false)) {
-          SetLed(-1);
+          SetLed(kLedError);
           break;
         }
-        SetLed(0);
+        SetLed(kLedReady);
+        continue;
+      }
+      if (!AckNak) {
+        ReopenLostLine();
+        continue;
+      }
+      if (AckNak->LineGone()) {
+        LoseLine();
         continue;
       }
       if (!Gate() || PauseRequested.load()) continue;
@@ -215,11 +256,39 @@ void TComThread::Run() {
   }
   if (AckNak) {
     ReplacePort(nullptr);
-    SetLed(2);
+    SetLed(kLedClosed);
     Report(true, 1, txt::kPortClosing, txt::kPortClosing);
   }
   OutFile.reset();
   Status().Finished = true;
+}
+
+void TComThread::LoseLine() {
+  const std::string text = ErrorTextOf(rc::kPortBroken);
+  Report(true, 1, text, text);
+  SetLed(kLedError);
+  // A pseudo-terminal named by its number never comes back: a new one with that number belongs
+  // to somebody else. Devices and links to pseudo-terminals are opened again when they are back.
+  LineGoneForGood = AckNak->DevicePath().rfind("/dev/pts/", 0) == 0;
+  ReplacePort(nullptr);
+  LineLost = true;
+  ReopenPauseMs = kReopenFirstMs;
+}
+
+bool TComThread::ReopenLostLine() {
+  Sleep(LineGoneForGood ? -1 : ReopenPauseMs);
+  if (Terminated() || PauseRequested.load()) return false;
+  ReopenPauseMs = std::min(ReopenPauseMs * 2, kReopenMaxMs);
+  if (!OpenPort(false, true)) return false;
+  if (AckNak->LineGone()) {
+    // A device node that is there but not alive yet: tried again later.
+    ReplacePort(nullptr);
+    return false;
+  }
+  LineLost = false;
+  Report(true, 1, txt::kPortOpening, txt::kPortOpening);
+  SetLed(kLedReady);
+  return true;
 }
 
 void TComThread::SuspendUntilStopped() {
@@ -229,15 +298,15 @@ void TComThread::SuspendUntilStopped() {
 void TComThread::IdleWithoutProtocol(int protocol) {
   const std::string text = Format(txt::kProtocolNotAvailable, txt::kProtocolNames[protocol]);
   Report(true, 1, text, text);
-  SetLed(-1);
+  SetLed(kLedError);
   while (!Terminated() && !PauseRequested.load()) Sleep(-1);
 }
 
-bool TComThread::OpenPort(bool firstTime) {
+bool TComThread::OpenPort(bool firstTime, bool quiet) {
   const TQuillonOpt& opt = Opt();
   auto port = std::make_unique<TOrvAckNak>(&env_.shutdown);
   if (port->Open(opt.PortName, opt.Baudrate, opt.DataBits, opt.Parity, opt.StopBits) <= 0) {
-    Report(true, 1, Format(txt::kPortOpenFailed, 1), Format(txt::kPortOpenFailed, 1));
+    if (!quiet) Report(true, 1, Format(txt::kPortOpenFailed, 1), Format(txt::kPortOpenFailed, 1));
     return false;
   }
   ReplacePort(std::move(port));
@@ -263,7 +332,7 @@ bool TComThread::Gate() {
     if (PollIndex >= opt.PollAddresses.size()) PollIndex = 0;
     const std::string address = opt.PollAddresses[PollIndex];
     Report(false, 1, {}, Format(txt::kPolling, address));
-    SetLed(1);
+    SetLed(kLedBusy);
     const bool answered = AckNak->Poll(address) == rc::kOk;
     if (answered) env_.app.PortSettings[PortNo_].CurrentPollAddr = address;
     PollIndex = PollIndex + 1 >= opt.PollAddresses.size() ? 0 : PollIndex + 1;
@@ -274,7 +343,7 @@ bool TComThread::Gate() {
 }
 
 void TComThread::HangUpModem() {
-  SetLed(1);
+  SetLed(kLedBusy);
   HangupFailed = AckNak->HangUp() != rc::kOk;
   LastModemCheck = 0;
   ModemOnline = false;
@@ -285,15 +354,15 @@ bool TComThread::ModemStep() {
   if (ModemOnline) {
     const int call = AckNak->WaitForCall(Passwords);
     if (call == rc::kOk) {
-      SetLed(1);
+      SetLed(kLedBusy);
       return true;
     }
-    if (call == -59) {
-      SetLed(-1);
+    if (call == rc::kModemFailure) {
+      SetLed(kLedError);
       LastModemCheck = 0;
       HangupFailed = false;
-    } else if (call == -58) {
-      SetLed(-1);
+    } else if (call == rc::kModemPasswordWrong) {
+      SetLed(kLedError);
       HangUpModem();
     }
   }
@@ -304,7 +373,7 @@ bool TComThread::ModemStep() {
     Sleep(kModemIdleMs);
     return false;
   }
-  SetLed(1);
+  SetLed(kLedBusy);
   const bool present = AckNak->ModemPresent();
   if (LastModemCheck != 0 && present == ModemOnline) {
     LastModemCheck = Clock();
@@ -325,7 +394,7 @@ bool TComThread::ModemStep() {
     Report(false, 1, Format(txt::kModemState, txt::kModemOffline),
            Format(txt::kModemState, txt::kModemOffline));
   }
-  SetLed(1);
+  SetLed(kLedBusy);
   LastModemCheck = Clock();
   return false;
 }
@@ -340,7 +409,7 @@ bool TComThread::ReceiveAckNak() {
   } else {
     AckNak->logTarget = nullptr;
   }
-  SetLed(0);
+  SetLed(kLedReady);
   FileStore store(PortNo_, opt, env_.app.AppInfo.ProgramDir, *this);
   (void)store.RecoverLocalFiles();
   if (Terminated()) return false;
@@ -348,7 +417,7 @@ bool TComThread::ReceiveAckNak() {
   if (ok && opt.ClockSync) ok = SyncTerminalClock();
   if (opt.ModemEnabled) HangUpModem();
   if (ok) {
-    SetLed(0);
+    SetLed(kLedReady);
     PostProcess(PortNo_, opt, LastStoredFile, env_.app.AppInfo.ProgramDir, *this);
     if (env_.forward) env_.forward(PortNo_, LastStoredFile);
   }
@@ -390,7 +459,7 @@ bool TComThread::ReceiveFirstBlock() {
     if (FileExists(TempFileName) && !RemoveFile(TempFileName)) {
       const std::string text = Format(txt::kDeleteFileFailed, TempFileName, 1);
       Report(true, 1, text, text);
-      SetLed(-1);
+      SetLed(kLedError);
     }
     return false;
   }
@@ -420,7 +489,7 @@ bool TComThread::StoreBlock() {
   // The terminal gets its answer as soon as the record is written; the display follows.
   const bool ok = written && AckNak->SendAck() == rc::kOk;
   if (!record.empty()) Report(false, 1, {}, {}, record, static_cast<int>(record.size()), 1);
-  SetLed(1);
+  SetLed(kLedBusy);
   return ok;
 }
 
@@ -460,7 +529,7 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
   if (!received) {
     DeleteTempFile(3);
     Report(true, 1, Format(txt::kReceiveFileFailedLog, TempFileName, 1), txt::kReceiveFileFailed);
-    SetLed(-1);
+    SetLed(kLedError);
     return false;
   }
   if (commandTransfer) {
@@ -475,7 +544,7 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
       Report(true, 1, txt::kCommandsDone, txt::kCommandsDone);
     } else {
       Report(true, 1, txt::kCommandsFailed, txt::kCommandsFailed);
-      SetLed(-1);
+      SetLed(kLedError);
     }
     result = false;
   } else {
@@ -498,7 +567,7 @@ bool TComThread::SyncTerminalClock() {
   Report(false, 1, {}, txt::kClockSyncing);
   if (AckNak->GetCharDelay() > 0) Delay(20);
   if (AckNak->SendClock() != rc::kOk) {
-    SetLed(-1);
+    SetLed(kLedError);
     Report(false, 1, txt::kClockSyncFailed, txt::kClockSyncFailed);
     return false;
   }
@@ -507,7 +576,7 @@ bool TComThread::SyncTerminalClock() {
   } else {
     Report(false, 1, txt::kClockSynced, txt::kClockSynced);
   }
-  SetLed(0);
+  SetLed(kLedReady);
   Report(true, 1, txt::kClockSyncDone, txt::kClockSyncDone);
   return true;
 }

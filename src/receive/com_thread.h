@@ -5,8 +5,13 @@
 // thread everything through the port's status record and posted messages.
 //
 // Ownership: created and stopped by ReceptionControl on the main thread; the running thread
-// holds a reference to its own object, so a thread that had to be given up (detached after the
-// stop time-out) never touches freed memory. The status record outlives the thread.
+// holds a reference to its own object and to the shared ReceptionEnv, so a thread that had to be
+// given up (detached after the stop time-out) never touches freed memory. The status record
+// outlives the thread.
+//
+// A line that dies under the thread (device unplugged, far end of a pseudo-terminal closed) is
+// reported once and closed; the thread then opens it again after a growing pause until it is
+// back, and reception goes on by itself.
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -18,34 +23,26 @@
 #include <thread>
 #include <vector>
 
-#include "common/shutdown_state.h"
-#include "common/ui_sink.h"
 #include "config/settings_types.h"
 #include "protocols/ack_nak.h"
 #include "receive/my_threads.h"
 #include "receive/port_reporter.h"
+#include "receive/reception_env.h"
 #include "serial/line_file.h"
 
 namespace quillon {
 
-// What all receive threads share with the main thread.
-struct ReceptionEnv {
-  AppContext& app;
-  PortStatusArray& status;
-  UiSink& ui;
-  const ShutdownState& shutdown;
-  // Called after a successful store and post-processing (the forwarding queue's entry point).
-  std::function<void(int port, const std::string& storedFile)> forward;
-};
-
 class TComThread : public PortReporter, public std::enable_shared_from_this<TComThread> {
  public:
-  TComThread(ReceptionEnv& env, int port);
+  TComThread(std::shared_ptr<ReceptionEnv> env, int port);
   ~TComThread() override;
 
   void Start();
   // Main thread: ask the thread to end; it leaves every wait at once.
   void RequestStop();
+  // Waits up to `ms` for the thread's very end; true when it has ended.
+  bool WaitUntilEnded(int ms);
+  bool HasEnded();
   // Send side: take the port away from the thread (up to 10 s) and give it back.
   bool RequestPause();
   void ReleasePause();
@@ -67,7 +64,13 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   // Sleeps up to `ms` (-1: without limit) until `done` holds; checked whenever the thread is woken.
   void WaitFor(int ms, const std::function<bool()>& done);
   void SuspendUntilStopped();
-  bool OpenPort(bool firstTime);
+  // `quiet`: a failure is not reported (the attempts to get a lost line back).
+  bool OpenPort(bool firstTime, bool quiet = false);
+  // The line died: said once, the port closed.
+  void LoseLine();
+  // Tries to open the lost line again after a growing pause; true when it is back. Returns
+  // early on stop or pause.
+  bool ReopenLostLine();
   bool Gate();
   bool ModemStep();
   void HangUpModem();
@@ -85,6 +88,7 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   const TQuillonOpt& Opt() const { return env_.app.PortSettings[PortNo_]; }
   TMyThreads& Status() { return env_.status[PortNo_]; }
 
+  const std::shared_ptr<ReceptionEnv> envHold_;
   ReceptionEnv& env_;
   const int PortNo_;
   std::unique_ptr<TOrvAckNak> AckNak;
@@ -100,12 +104,19 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   std::atomic<bool> AbortTransfer{false};
   bool ModemOnline = false;
   bool HangupFailed = false;
+  bool LineLost = false;
+  bool LineGoneForGood = false;
+  int ReopenPauseMs = 0;
   uint64_t LastModemCheck = 0;
   std::vector<std::string> Passwords;
 
   std::mutex port_mutex_;  // guards the AckNak pointer against RequestStop
   std::mutex wait_mutex_;
-  std::condition_variable wake_;
+  std::condition_variable wake_;     // the thread's own waits
+  std::condition_variable paused_;   // RequestPause waiting for Paused
+  std::mutex end_mutex_;
+  std::condition_variable end_cv_;
+  bool ended_ = false;  // end_mutex_
   std::thread thread_;
 };
 

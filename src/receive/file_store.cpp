@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "common/file_io.h"
+#include "common/ui_sink.h"
 #include "common/format.h"
 #include "common/paths.h"
 #include "common/texts.h"
@@ -183,7 +184,7 @@ bool FileStore::StoreFile(const std::string& tempFile, std::array<std::string, 3
   if (ok && keptLocally && Exists(tempFile)) unlink(tempFile.c_str());
 
   if (ok && opt_.Protocol == 0 && sendFinalAck) ok = sendFinalAck();
-  reporter_.SetLed(ok ? 0 : -1);
+  reporter_.SetLed(ok ? kLedReady : kLedError);
   return ok;
 }
 

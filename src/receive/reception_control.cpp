@@ -3,33 +3,38 @@
 #include <unistd.h>
 
 #include "common/texts.h"
+#include "common/ui_sink.h"
 #include "config/settings_store.h"
-#include "serial/clock.h"
 
 namespace quillon {
 
-ReceptionControl::ReceptionControl(ReceptionEnv& env,
+ReceptionControl::ReceptionControl(std::shared_ptr<ReceptionEnv> env,
                                    std::function<void(int, const std::string&)> logLine)
-    : env_(env), logLine_(std::move(logLine)) {}
+    : env_(std::move(env)), logLine_(std::move(logLine)) {}
 
 ReceptionControl::~ReceptionControl() {
   if (Receiving()) Stop();
 }
 
 std::string ReceptionControl::TempFileOf(int port) const {
-  return env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
+  return env_->app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
 }
 
 void ReceptionControl::Start() {
-  env_.app.GlobalApp.Receiving = true;
+  env_->app.GlobalApp.Receiving = true;
   for (int port = 1; port <= kPortCount; ++port) {
-    if (env_.app.GlobalApp.PortActive[port]) StartPort(port);
+    if (env_->app.GlobalApp.PortActive[port]) StartPort(port);
   }
 }
 
 bool ReceptionControl::StartPort(int port) {
-  if (port < 1 || port > kPortCount || threads_[port] || !env_.app.GlobalApp.PortActive[port]) {
+  if (port < 1 || port > kPortCount || threads_[port] || !env_->app.GlobalApp.PortActive[port]) {
     return false;
+  }
+  if (givenUp_[port]) {
+    // Its line and temporary file may still be in use by the old thread.
+    if (!givenUp_[port]->HasEnded()) return false;
+    givenUp_[port].reset();
   }
   // A transfer cut off by a crash left its temporary file; it was never acknowledged, so the
   // terminal sends it again.
@@ -44,13 +49,12 @@ void ReceptionControl::StopPort(int port) {
   auto thread = std::move(threads_[port]);
   if (!thread) return;
   thread->RequestStop();
-  const uint64_t deadline = Clock() + static_cast<uint64_t>(stopTimeoutMs);
-  while (!env_.status[port].Finished.load() && Clock() < deadline) Delay(10);
-  if (env_.status[port].Finished.load()) {
+  if (thread->WaitUntilEnded(stopTimeoutMs)) {
     thread->thread().join();
   } else {
     // Given up: the thread holds its own object and ends whenever its wait does.
     thread->thread().detach();
+    givenUp_[port] = std::move(thread);
     logLine_(port, txt::kThreadStopFailed);
   }
 }
@@ -61,28 +65,30 @@ void ReceptionControl::Stop() {
   }
   for (int port = 1; port <= kPortCount; ++port) {
     StopPort(port);
-    unlink(TempFileOf(port).c_str());
+    // A thread still running keeps its temporary file.
+    if (!givenUp_[port] || givenUp_[port]->HasEnded()) unlink(TempFileOf(port).c_str());
   }
   for (int port = 1; port <= kPortCount; ++port) {
-    env_.status[port].LedPending = true;
-    env_.status[port].LedState = 2;
-    env_.ui.PostPortLed(port, 2);
+    env_->status[port].LedPending = true;
+    env_->status[port].LedState = kLedClosed;
+    env_->ui.PostPortLed(port, kLedClosed);
   }
-  env_.app.GlobalApp.Receiving = false;
+  env_->app.GlobalApp.Receiving = false;
 }
 
 void ReceptionControl::ReapFinished() {
   for (int port = 1; port <= kPortCount; ++port) {
-    if (threads_[port] && env_.status[port].Finished.load()) {
+    if (threads_[port] && threads_[port]->HasEnded()) {
       threads_[port]->thread().join();
       threads_[port].reset();
     }
+    if (givenUp_[port] && givenUp_[port]->HasEnded()) givenUp_[port].reset();
   }
 }
 
 bool ReceptionControl::RequestPause(int port) {
   if (!threads_[port]) {
-    SettingsStore store(env_.app, env_.ui);
+    SettingsStore store(env_->app, env_->ui);
     store.LoadPortSettings(-port);
     return true;
   }

@@ -34,6 +34,8 @@ class TOrvComm {
   int Close();
   int TestPort(const std::string& portName);
   bool IsOpen() const { return device_.IsOpen(); }
+  // The open line has died (device unplugged, far end of a pseudo-terminal closed).
+  bool LineGone() const { return device_.IsOpen() && device_.HungUp(); }
 
   int SetParams(int baud, int dataBits, int parity, int stopBits);
   int SetBaud(int baud);

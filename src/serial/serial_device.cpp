@@ -53,6 +53,13 @@ void SleepUnlessWoken(int ms, int wakeA, int wakeB) {
 
 SerialDevice::~SerialDevice() { Close(); }
 
+bool SerialDevice::HungUp() const {
+  if (fd_ < 0) return true;
+  pollfd fds{fd_, POLLIN, 0};
+  if (poll(&fds, 1, 0) < 0) return false;
+  return (fds.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 bool SerialDevice::Open(const std::string& path) {
   if (fd_ >= 0) return false;
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -33,6 +33,9 @@ class SerialDevice {
   bool Configure(const LineParams& params);
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // The line is gone: the device was unplugged or the far end of a pseudo-terminal closed
+  // (or the device is not open). Looks without waiting.
+  bool HungUp() const;
   int fd() const { return fd_; }
 
   // Buffered input.

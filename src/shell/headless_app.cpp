@@ -7,16 +7,11 @@
 
 #include "common/format.h"
 #include "common/main_loop.h"
-#include "common/shutdown_state.h"
 #include "common/single_instance.h"
 #include "common/texts.h"
-#include "config/settings_types.h"
-#include "receive/logbook.h"
-#include "receive/my_threads.h"
-#include "receive/reception_control.h"
 #include "shell/headless_sink.h"
 #include "shell/init_paths.h"
-#include "shell/startup.h"
+#include "shell/receiver.h"
 
 namespace quillon {
 namespace {
@@ -29,18 +24,14 @@ class HeadlessApp {
   HeadlessApp()
       : sink_(loop_,
               HeadlessHandlers{
-                  .portUpdate = [this](int port, bool) { OnPortUpdate(port); },
-                  .portLed = [this](int port, int) { OnPortLed(port); },
-                  .sendFile = [this](int port) { SendStartFile(port); },
+                  .portUpdate = [this](int, bool) { ScheduleFlush(); },
+                  .portLed = [this](int, int) { ScheduleFlush(); },
+                  .sendFile = [this](int port) { receiver_.SendStartFile(port); },
                   .sendProgress = {},
                   .sendResult = {},
               }),
-        logbook_(app_, status_, sink_),
-        env_{app_, status_, sink_, shutdown_, {}},
-        reception_(env_, [this](int port, const std::string& text) {
-          logbook_.AddLine(port, text);
-        }) {
-    logbook_.echo = [](const std::string& line) {
+        receiver_(sink_) {
+    receiver_.logbook().echo = [](const std::string& line) {
       std::fputs((line + "\n").c_str(), stdout);
       std::fflush(stdout);
     };
@@ -62,36 +53,34 @@ class HeadlessApp {
     });
 
     PortButtonLayout layout;
-    if (!RunStartup(app_, sink_, {exePath, args, HomeDirectory()}, layout)) return 1;
-    logbook_.Load();
-
-    logbook_.AddStartLines();
+    if (receiver_.Start({exePath, args, HomeDirectory()}, layout) == StartupOutcome::Ended) {
+      return 1;
+    }
     if (layout.ButtonPorts.empty()) {
       // Nobody can open the settings here, so the program ends as it does after an
       // unsuccessful setup dialog.
       sink_.ShowMessage(MessageKind::Information, txt::kNoPortActive);
       sink_.ShowMessage(MessageKind::Error, txt::kEndingNoPortActive);
+      receiver_.Exit();
       return 1;
     }
 
     loop_.AddTimer(kFirstTickMs, false, [this] { FirstTick(); });
     const int code = loop_.Run();
-    Exit();
+    receiver_.Exit();
     return code;
   }
 
  private:
   void FirstTick() {
-    for (int port = 1; port <= kPortCount; ++port) sink_.PostSendFile(port);
-    // Without windows nobody starts reception by hand: it starts on all active ports.
-    reception_.Start();
+    // After a command-line error the start files are not sent (as with the window's first
+    // tick); reception starts anyway, since without windows nobody could start it by hand.
+    if (receiver_.StartedCleanly()) receiver_.PostStartFiles();
+    receiver_.reception().Start();
   }
 
   // Updates of busy ports are merged: the first one schedules a flush a moment later, and
   // until then the pending flags keep the ports from posting more.
-  void OnPortUpdate(int) { ScheduleFlush(); }
-  void OnPortLed(int) { ScheduleFlush(); }
-
   void ScheduleFlush() {
     if (flushScheduled_) return;
     flushScheduled_ = true;
@@ -101,34 +90,16 @@ class HeadlessApp {
   void Flush() {
     flushScheduled_ = false;
     for (int port = 1; port <= kPortCount; ++port) {
-      status_[port].UpdatePending = false;
-      status_[port].LedPending = false;
+      receiver_.status()[port].UpdatePending = false;
+      receiver_.status()[port].LedPending = false;
     }
-    logbook_.TakeOver(0, false, false);
-    reception_.ReapFinished();
-  }
-
-  void SendStartFile(int port) {
-    TQuillonOpt& opt = app_.PortSettings[port];
-    if (opt.StartSendFile.empty()) return;
-    opt.StartSendFile.clear();
-    opt.StartSendMode = 0;
-  }
-
-  void Exit() {
-    reception_.Stop();
-    logbook_.CloseForExit();
+    receiver_.TakeOverUpdates();
   }
 
   MainLoop loop_;
   HeadlessSink sink_;
   SingleInstance instance_;
-  AppContext app_;
-  PortStatusArray status_;
-  ShutdownState shutdown_;
-  Logbook logbook_;
-  ReceptionEnv env_;
-  ReceptionControl reception_;
+  Receiver receiver_;
   bool flushScheduled_ = false;
 };
 

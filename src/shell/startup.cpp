@@ -21,8 +21,8 @@ PortButtonLayout AssignPortButtons(const TGlobalApp& global) {
 
 std::string PortButtonCaption(int port) { return "com" + std::to_string(port) + ":"; }
 
-bool RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
-                PortButtonLayout& layout) {
+StartupOutcome RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
+                          PortButtonLayout& layout) {
   TGlobalApp& global = app.GlobalApp;
   global.Receiving = false;
   global.Autostart = false;
@@ -45,14 +45,11 @@ bool RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
 
   CommandLine commandLine(app);
   const CommandLineResult result = commandLine.Apply(options.args);
-  if (!result.ok) {
-    ui.ShowMessage(MessageKind::Error, result.message);
-    if (result.endProgram) {
-      global.StartFailed = true;
-      return false;
-    }
-  }
-  return true;
+  if (result.ok) return StartupOutcome::Started;
+  ui.ShowMessage(MessageKind::Error, result.message);
+  if (!result.endProgram) return StartupOutcome::StartedWithError;
+  global.StartFailed = true;
+  return StartupOutcome::Ended;
 }
 
 }  // namespace quillon

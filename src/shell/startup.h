@@ -30,9 +30,14 @@ struct StartupOptions {
   std::string homeDir;            // for the fallback directory
 };
 
-// Runs the start-up steps in order. Returns false when the program must end before any window
-// is shown (GlobalApp.StartFailed is then set; the error has been shown through `ui`).
-bool RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
-                PortButtonLayout& layout);
+enum class StartupOutcome {
+  Ended,              // the program must end before any window is shown (StartFailed is set)
+  StartedWithError,   // a command-line error was shown; the program goes on without its rest
+  Started,            // everything succeeded
+};
+
+// Runs the start-up steps in order; every error has been shown through `ui`.
+StartupOutcome RunStartup(AppContext& app, UiSink& ui, const StartupOptions& options,
+                          PortButtonLayout& layout);
 
 }  // namespace quillon

@@ -72,14 +72,14 @@ TMainForm::TMainForm(MainFormEnv env, QWidget* parent) : QMainWindow(parent), en
   connect(MergeTimer, &QTimer::timeout, this, &TMainForm::FlushPortUpdates);
 
   env_.sink.SetTarget(this);
-  env_.logbook.changed = [this](int port) { OnLogbookChanged(port); };
-  AssignPorts(AssignPortButtons(env_.app.GlobalApp));
+  env_.receiver.logbook().changed = [this](int port) { OnLogbookChanged(port); };
+  AssignPorts(AssignPortButtons(env_.receiver.app().GlobalApp));
   ShowReceptionState();
 }
 
 TMainForm::~TMainForm() {
   env_.sink.SetTarget(nullptr);
-  env_.logbook.changed = nullptr;
+  env_.receiver.logbook().changed = nullptr;
 }
 
 // ---- reception -------------------------------------------------------------------------------
@@ -107,7 +107,7 @@ void TMainForm::StartStopClicked(bool pressed) {
 }
 
 void TMainForm::StartReception() {
-  env_.reception.Start();  // every new receive thread starts with its pending flags cleared
+  env_.receiver.reception().Start();  // every new receive thread starts with its pending flags cleared
   Timer->start();
   ShowReceptionState();
   RefreshStatusPage(ShownPort());
@@ -116,7 +116,7 @@ void TMainForm::StartReception() {
 void TMainForm::StopReception() {
   // The threads are waited for here; one that asks for a box meanwhile gets its safe answer.
   env_.sink.RefuseWorkerDialogs(true);
-  env_.reception.Stop();
+  env_.receiver.reception().Stop();
   env_.sink.RefuseWorkerDialogs(false);
   if (firstTickDone_) Timer->stop();
   ShowReceptionState();
@@ -136,8 +136,8 @@ void TMainForm::TimerTick() {
   if (!firstTickDone_) {
     firstTickDone_ = true;
     if (!Receiving()) Timer->stop();
-    for (int port = 1; port <= kPortCount; ++port) env_.sink.PostSendFile(port);
-    if (env_.app.GlobalApp.Autostart) {
+    env_.receiver.PostStartFiles();
+    if (env_.receiver.app().GlobalApp.Autostart) {
       if (!Receiving()) ToggleReception();
       // A window whose reception could not start (no active port) stays in sight.
       if (Receiving()) showMinimized();
@@ -159,19 +159,19 @@ void TMainForm::OpenSettings() {
   if (closed_) return;
   const bool wasReceiving = Receiving();
   bool dialogRan = false;
-  if (CheckSetupPassword(this, env_.app, env_.sink) && !closed_) {
+  if (CheckSetupPassword(this, env_.receiver.app(), env_.sink) && !closed_) {
     bool stopped = !Receiving();
     if (!stopped && AskYesNoBox(this, txt::kStopForSettings) && !closed_) {
       StopReception();
       stopped = true;
     }
     if (stopped && !closed_) {
-      OpenSetupDialog(this, env_.app, env_.sink);  // reads the ports' "Aktiviert" flags again
+      OpenSetupDialog(this, env_.receiver.app(), env_.sink);  // reads the ports' "Aktiviert" flags again
       dialogRan = true;
       if (closed_) return;
-      AssignPorts(AssignPortButtons(env_.app.GlobalApp));
-      ExternalLogbook(env_.app, env_.sink).ReadState();
-      env_.logbook.UpdateExternalNames(false);
+      AssignPorts(AssignPortButtons(env_.receiver.app().GlobalApp));
+      ExternalLogbook(env_.receiver.app(), env_.sink).ReadState();
+      env_.receiver.logbook().UpdateExternalNames(false);
     }
   }
   if (closed_) return;
@@ -192,8 +192,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     closed_ = true;
     MergeTimer->stop();
     Timer->stop();
-    StopReception();
-    env_.logbook.CloseForExit();
+    // The threads are waited for here; one that asks for a box meanwhile gets its safe answer.
+    env_.sink.RefuseWorkerDialogs(true);
+    env_.receiver.Exit();
+    env_.sink.RefuseWorkerDialogs(false);
+    ShowReceptionState();
+    RefreshStatusPage(ShownPort());
   }
   event->accept();
 }
@@ -244,10 +248,9 @@ void TMainForm::FlushPortUpdates() {
   const auto updates = std::exchange(pending_, {});
   // Cleared before anything is read: a change made from here on posts a new update.
   for (int n = 1; n <= kPortCount; ++n) {
-    if (updates[n].posted) env_.status[n].UpdatePending = false;
+    if (updates[n].posted) env_.receiver.status()[n].UpdatePending = false;
   }
-  env_.logbook.TakeOver(0, false, false);
-  env_.reception.ReapFinished();
+  env_.receiver.TakeOverUpdates();
   const int shown = ShownPort();
   if (shown == 0 || !updates[shown].posted) return;
   const PendingUpdate& update = updates[shown];
@@ -261,7 +264,7 @@ void TMainForm::FlushPortUpdates() {
 
 void TMainForm::OnPortLed(int port, int state) {
   if (port < 1 || port > kPortCount) return;
-  TMyThreads& st = env_.status[port];
+  TMyThreads& st = env_.receiver.status()[port];
   st.LedPending = false;
   // States set while this message was queued were not posted; the last of them is shown too,
   // so a port never keeps an LED from the middle of a transfer.
@@ -273,13 +276,7 @@ void TMainForm::OnPortLed(int port, int state) {
   }
 }
 
-void TMainForm::OnSendFile(int port) {
-  if (port < 1 || port > kPortCount) return;
-  // The send operation comes with the send dialog; the start file is used up either way.
-  TQuillonOpt& opt = env_.app.PortSettings[port];
-  opt.StartSendFile.clear();
-  opt.StartSendMode = 0;
-}
+void TMainForm::OnSendFile(int port) { env_.receiver.SendStartFile(port); }
 
 void TMainForm::OnLogbookChanged(int port) {
   if (port != kAllPorts && port != ShownPort()) return;

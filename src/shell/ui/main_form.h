@@ -11,9 +11,7 @@
 #include <array>
 #include <string>
 
-#include "receive/logbook.h"
-#include "receive/my_threads.h"
-#include "receive/reception_control.h"
+#include "shell/receiver.h"
 #include "shell/startup.h"
 #include "shell/ui/qt_ui_sink.h"
 
@@ -33,10 +31,7 @@ class TLED;
 
 // What the window works with; owned by the windowed application.
 struct MainFormEnv {
-  AppContext& app;
-  PortStatusArray& status;
-  Logbook& logbook;
-  ReceptionControl& reception;
+  Receiver& receiver;
   QtUiSink& sink;
 };
 

@@ -284,6 +284,6 @@ void TMainForm::ShowCentred() {
 
 void TMainForm::EnableTimer() { Timer->start(); }
 
-bool TMainForm::Receiving() const { return env_.reception.Receiving(); }
+bool TMainForm::Receiving() const { return env_.receiver.reception().Receiving(); }
 
 }  // namespace quillon

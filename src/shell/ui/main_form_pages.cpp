@@ -35,7 +35,7 @@ void TMainForm::PageChanged(int index) {
   if (shown == 0) return;
   // The new page is filled at once, by an update of the shown port as if a thread had sent it.
   logbookStale_ = true;
-  env_.logbook.TakeOver(shown, false, false);
+  env_.receiver.logbook().TakeOver(shown, false, false);
   QCoreApplication::postEvent(this, new PortEvent(kWmPortUpdate, shown, 0));
 }
 
@@ -50,7 +50,7 @@ void TMainForm::RefreshShownPort() {
   logbookStale_ = true;
   RefreshStatusPage(shown);
   RefreshDataPage(shown);
-  if (shown != 0) env_.logbook.TakeOver(shown, false, false);
+  if (shown != 0) env_.receiver.logbook().TakeOver(shown, false, false);
   RefreshLogbookPage();
   RefreshStatusBar(shown);
 }
@@ -67,7 +67,7 @@ void TMainForm::RefreshStatusPage(int port) {
   }
   int n = std::abs(port);
   if (n < 1 || n > kPortCount) n = ShownPort();
-  TGlobalApp& global = env_.app.GlobalApp;
+  TGlobalApp& global = env_.receiver.app().GlobalApp;
   if (!Receiving() || n == 0) {
     AnzDSLbl->setText("0");
     AnzBytesLbl->setText("0");
@@ -76,12 +76,12 @@ void TMainForm::RefreshStatusPage(int port) {
     FileNameLbl->setToolTip({});
     {
       std::lock_guard lock(global.ListLock);
-      for (int p = 1; p <= kPortCount; ++p) env_.status[p].DataLines.clear();
+      for (int p = 1; p <= kPortCount; ++p) env_.receiver.status()[p].DataLines.clear();
     }
     Datenzeilen->clear();
     return;
   }
-  const TMyThreads& record = env_.status[n];
+  const TMyThreads& record = env_.receiver.status()[n];
   AnzDSLbl->setText(QString::number(record.Records.load()));
   AnzBytesLbl->setText(QString::number(record.Bytes.load()));
   std::string fileName;
@@ -102,11 +102,11 @@ void TMainForm::RefreshDataPage(int port) {
   if (PC->currentWidget() != TSDaten || port < 1 || port > kPortCount) return;
   // Called when lines were added or the page or port changed: the memo is always refilled.
   // Going by DataChanged alone could miss a line that arrives between the flag and the list.
-  TMyThreads& record = env_.status[port];
+  TMyThreads& record = env_.receiver.status()[port];
   record.DataChanged = false;
   QStringList lines;
   {
-    std::lock_guard lock(env_.app.GlobalApp.ListLock);
+    std::lock_guard lock(env_.receiver.app().GlobalApp.ListLock);
     for (const std::string& line : record.DataLines) lines << QText(Cp1252ToUtf8(line));
   }
   Datenzeilen->setPlainText(lines.join('\n'));
@@ -117,7 +117,7 @@ void TMainForm::RefreshLogbookPage() {
   if (PC->currentWidget() != TSLogbuch || !logbookStale_) return;
   logbookStale_ = false;
   QStringList lines;
-  for (const std::string& line : env_.logbook.Lines(ShownPort())) lines << QText(line);
+  for (const std::string& line : env_.receiver.logbook().Lines(ShownPort())) lines << QText(line);
   Logbuchzeilen->setPlainText(lines.join('\n'));
   ScrollToLastLine(Logbuchzeilen);
 }
@@ -126,8 +126,8 @@ void TMainForm::RefreshStatusBar(int port) {
   const int n = std::abs(port);
   QString text;
   if (n >= 1 && n <= kPortCount) {
-    std::lock_guard lock(env_.app.GlobalApp.ListLock);
-    text = QText(env_.status[n].StatusText);
+    std::lock_guard lock(env_.receiver.app().GlobalApp.ListLock);
+    text = QText(env_.receiver.status()[n].StatusText);
   }
   if (StatusBarText->text() != text) StatusBarText->setText(text);
 }

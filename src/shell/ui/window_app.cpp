@@ -32,28 +32,26 @@ int BlockTerminationSignals() {
 }  // namespace
 
 WindowedReceiver::WindowedReceiver()
-    : logbook_(app_, status_, sink_),
-      env_{app_, status_, sink_, shutdown_, {}},
-      reception_(env_, [this](int port, const std::string& text) { logbook_.AddLine(port, text); }),
-      form_(std::make_unique<TMainForm>(MainFormEnv{app_, status_, logbook_, reception_, sink_})) {}
+    : receiver_(sink_), form_(std::make_unique<TMainForm>(MainFormEnv{receiver_, sink_})) {}
 
 WindowedReceiver::~WindowedReceiver() {
   // No thread may post to the window while it goes away.
-  if (reception_.Receiving()) reception_.Stop();
+  sink_.RefuseWorkerDialogs(true);
+  receiver_.Exit();
   form_.reset();
 }
 
 bool WindowedReceiver::Start(const std::string& exePath, const std::vector<std::string>& args,
                              const std::string& homeDir) {
   PortButtonLayout layout;
-  if (!RunStartup(app_, sink_, {exePath, args, homeDir}, layout)) return false;
-  logbook_.Load();
+  if (receiver_.Start({exePath, args, homeDir}, layout) == StartupOutcome::Ended) return false;
   form_->AssignPorts(layout);
-  form_->EnableTimer();
+  // After a command-line error the window is shown, but the first tick's actions (start
+  // files, autostart) do not run.
+  if (receiver_.StartedCleanly()) form_->EnableTimer();
   if (!endRequested_) form_->ShowCentred();
   started_ = true;
 
-  logbook_.AddStartLines();
   if (layout.ButtonPorts.empty() && !endRequested_) {
     sink_.ShowMessage(MessageKind::Information, txt::kNoPortActive);
     if (!form_->HasClosed() && !endRequested_) form_->OpenSettings();

@@ -5,10 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/shutdown_state.h"
-#include "receive/logbook.h"
-#include "receive/my_threads.h"
-#include "receive/reception_control.h"
+#include "shell/receiver.h"
 #include "shell/ui/main_form.h"
 #include "shell/ui/qt_ui_sink.h"
 
@@ -38,19 +35,14 @@ class WindowedReceiver {
   bool EndRequested() const { return endRequested_; }
 
   TMainForm& window() { return *form_; }
-  AppContext& app() { return app_; }
-  PortStatusArray& status() { return status_; }
-  Logbook& logbook() { return logbook_; }
-  ReceptionControl& reception() { return reception_; }
+  AppContext& app() { return receiver_.app(); }
+  PortStatusArray& status() { return receiver_.status(); }
+  Logbook& logbook() { return receiver_.logbook(); }
+  ReceptionControl& reception() { return receiver_.reception(); }
 
  private:
   QtUiSink sink_;
-  AppContext app_;
-  PortStatusArray status_;
-  ShutdownState shutdown_;
-  Logbook logbook_;
-  ReceptionEnv env_;
-  ReceptionControl reception_;
+  Receiver receiver_;
   std::unique_ptr<TMainForm> form_;
   bool started_ = false;  // the window is shown and its logbook lines are loaded
   bool endRequested_ = false;
