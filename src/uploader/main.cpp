@@ -11,6 +11,10 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   sollex::SollexDialog dialog(sollex::ParseCommandLine(args));
+  // The program is the dialog: it ends when the dialog is closed, whatever else is open. Queued,
+  // so that the closing is complete before the application winds down.
+  QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit,
+                   Qt::QueuedConnection);
   dialog.show();
   return app.exec();
 }

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -204,15 +205,22 @@ std::size_t SerialPort::ReadAvailable(char* buffer, std::size_t maxCount, int ti
     const ssize_t n = ::read(fd_, buffer, maxCount);
     if (n > 0) return static_cast<std::size_t>(n);
     if (n < 0 && errno == EINTR) continue;
-    // A pty whose other side is gone reports EIO: wait out the time like a silent line.
     const int left = RemainingMs(deadline);
     if (left == 0) return 0;
-    pollfd p{fd_, POLLIN, 0};
-    const int r = poll(&p, 1, left);
+    // A negative descriptor (no wake descriptor) is left alone by poll().
+    pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    const int r = poll(p, 2, left);
     if (r == 0) return 0;
-    if (r < 0 && errno != EINTR) return 0;
-    if (r > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN)) {
-      usleep(static_cast<useconds_t>(std::min(left, 10)) * 1000);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return 0;
+    }
+    if (p[1].revents & POLLIN) return 0;
+    if ((p[0].revents & (POLLHUP | POLLERR)) && !(p[0].revents & POLLIN)) {
+      // A pty whose other side is gone reports the hang-up at once and for good: wait out the
+      // time like a silent line, looking at the line again now and then in case it comes back.
+      pollfd wake{wakeFd_, POLLIN, 0};
+      if (poll(&wake, 1, std::min(left, 10)) > 0 && (wake.revents & POLLIN)) return 0;
     }
   }
 }

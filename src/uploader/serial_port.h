@@ -32,17 +32,22 @@ class SerialPort {
   // True when all bytes were written; an empty block is not written and gives false.
   bool WriteBlock(const char* data, std::size_t length);
   bool WriteBlock(const std::string& data) { return WriteBlock(data.data(), data.size()); }
-  // One byte, or 255 when nothing arrived within the time-out.
+  // One byte, or 255 when nothing arrived within the time-out or the wake descriptor became
+  // readable.
   std::uint8_t ReadByte();
   // As many bytes as arrive within the time-out, up to maxCount.
   std::size_t ReadBlock(char* buffer, std::size_t maxCount);
-  // Whatever arrives until `timeoutMs` passed, returning as soon as something is there.
+  // Whatever arrives until `timeoutMs` passed, returning as soon as something is there (or
+  // with nothing as soon as the wake descriptor is readable).
   std::size_t ReadAvailable(char* buffer, std::size_t maxCount, int timeoutMs);
   void Close();
 
   bool isOpen() const { return fd_ >= 0; }
   int lastError() const { return lastError_; }
   void setRemapFile(std::string file) { remapFile_ = std::move(file); }
+  // A descriptor that ends every read wait when it becomes readable (a cancel); -1 for none.
+  // Writes are not cut short: a line is either written whole or fails.
+  void setWakeFd(int fd) { wakeFd_ = fd; }
 
  private:
   bool Fail(int error);
@@ -52,6 +57,7 @@ class SerialPort {
   int baud_ = 0;
   int timeoutMs_ = 100;
   int lastError_ = 0;
+  int wakeFd_ = -1;
   std::string remapFile_;
 };
 

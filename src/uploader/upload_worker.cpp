@@ -2,11 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <string_view>
 
 #include "serial_port.h"
 
@@ -22,11 +21,12 @@ constexpr std::size_t kMaxPiece = 255;
 constexpr int kAckReads = 50;
 constexpr int kFrameAckReads = 9;
 
-void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+constexpr char kCtrlZ = 0x1A;
 
-bool Cancelled(const UploadJob& job) {
-  return job.cancel != nullptr && job.cancel->load();
-}
+bool Cancelled(const UploadJob& job) { return job.cancel != nullptr && job.cancel->IsSet(); }
+
+// A pause that a cancel ends at once; true when cancelled.
+bool Pause(const UploadJob& job, int ms) { return PauseUnlessCancelled(job.cancel, ms); }
 
 void Say(const UploadJob& job, int code, long value = 0, std::string text = {}) {
   if (job.report) job.report(Report{code, value, std::move(text)});
@@ -109,7 +109,11 @@ std::vector<std::string> SplitFrames(const std::string& content) {
   return frames;
 }
 
-std::vector<std::string> HexPieces(const std::string& content, std::vector<long>* lengths) {
+std::vector<std::string> HexPieces(const std::string& file, std::vector<long>* lengths) {
+  std::string_view content = file;
+  const std::size_t tail = content.find_last_not_of("\r\n\x1a");
+  const std::size_t ctrlZ = content.find(kCtrlZ, tail == std::string_view::npos ? 0 : tail + 1);
+  if (ctrlZ != std::string_view::npos) content = content.substr(0, ctrlZ);
   std::vector<std::string> pieces;
   std::size_t pos = 0;
   while (pos < content.size()) {
@@ -122,7 +126,7 @@ std::vector<std::string> HexPieces(const std::string& content, std::vector<long>
     std::size_t at = pos;
     do {
       const std::size_t n = std::min(kMaxPiece, end - at);
-      pieces.push_back(content.substr(at, n));
+      pieces.emplace_back(content.substr(at, n));
       at += n;
       if (lengths) lengths->push_back(static_cast<long>(n + (at == end ? lineEndBytes : 0)));
     } while (at < end);
@@ -146,10 +150,17 @@ std::vector<std::string> BankFiles(const std::string& path) {
 void RunHexTransfer(const UploadJob& job) {
   SerialPort port;
   port.setRemapFile(job.remapFile);
+  if (job.cancel) port.setWakeFd(job.cancel->WakeFd());
   if (!port.Open(job.portIndex + 1, 19200, Parity::kEven, 7, 0, 100)) {
     Say(job, kPortError, port.lastError());
     return;
   }
+  // A cancel ends the transfer where it is noticed; nothing more is sent.
+  const auto stop = [&job, &port] {
+    Say(job, kCancelled);
+    port.Close();
+    Say(job, kDone);
+  };
   const bool bankSet = !job.path.empty() && job.path.back() == '0';
   std::vector<std::string> banks = BankFiles(job.path);
   if (bankSet) {
@@ -159,6 +170,7 @@ void RunHexTransfer(const UploadJob& job) {
   }
   const std::string handshake = HandshakeString(job.rateIndex);
   for (std::size_t bank = 0; bank < banks.size(); ++bank) {
+    if (Cancelled(job)) return stop();
     port.SetBaud(19200);
     Say(job, kRate, 0);
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -171,8 +183,9 @@ void RunHexTransfer(const UploadJob& job) {
         Say(job, kRate, job.rateIndex);
         break;
       }
+      if (Cancelled(job)) return stop();
     }
-    Sleep(100);
+    if (Pause(job, 100)) return stop();
     if (bankSet) Say(job, kBankNumber, static_cast<long>(bank + 1));
     std::string content;
     if (!ReadFile(banks[bank], content)) {
@@ -196,14 +209,9 @@ void RunHexTransfer(const UploadJob& job) {
       }
       bool acked = false;
       for (int read = 0; read < kAckReads && !acked; ++read) {
-        if (Cancelled(job)) {
-          Say(job, kCancelled);
-          port.Close();
-          Say(job, kDone);
-          return;
-        }
+        if (Cancelled(job)) return stop();
         acked = port.ReadByte() == kAck;
-        if (!acked) Sleep(10);
+        if (!acked) Pause(job, 10);
       }
       if (!acked) {
         port.Close();
@@ -215,7 +223,7 @@ void RunHexTransfer(const UploadJob& job) {
     if (bankSet) {
       char drop[50];
       port.ReadBlock(drop, sizeof drop);
-      Sleep(job.bankPauseMs);
+      if (Pause(job, job.bankPauseMs)) return stop();
     }
   }
   port.Close();
@@ -225,6 +233,7 @@ void RunHexTransfer(const UploadJob& job) {
 void RunScriptTransfer(const UploadJob& job) {
   SerialPort port;
   port.setRemapFile(job.remapFile);
+  if (job.cancel) port.setWakeFd(job.cancel->WakeFd());
   if (!port.Open(job.portIndex + 1, 9600, Parity::kMark, 8, 0, 500)) {
     Say(job, kPortError, port.lastError());
     return;
@@ -258,7 +267,11 @@ void RunScriptTransfer(const UploadJob& job) {
   port.ReadBlock(answer, sizeof answer);
 
   bool cancelled = false;
-  for (std::size_t i = 0; i < frames.size() && !cancelled; ++i) {
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (Cancelled(job)) {
+      cancelled = true;
+      break;
+    }
     if (!port.WriteBlock(Envelope(frames[i]))) {
       Say(job, kWriteError, port.lastError());
       return;
@@ -274,12 +287,9 @@ void RunScriptTransfer(const UploadJob& job) {
       const std::size_t n = port.ReadAvailable(answer, sizeof answer, 500);
       received.append(answer, n);
       acked = received.find("<ACK>") != std::string::npos;
-      if (!acked) Sleep(10);
+      if (!acked) Pause(job, 10);
     }
-    if (cancelled) {
-      Say(job, kCancelled);
-      break;
-    }
+    if (cancelled) break;
     if (!acked) {
       port.Close();
       Say(job, kNoFrameAck);
@@ -287,6 +297,7 @@ void RunScriptTransfer(const UploadJob& job) {
     }
     Say(job, kFrameSent, static_cast<long>(i + 1));
   }
+  if (cancelled) Say(job, kCancelled);
   if (!port.WriteBlock(Envelope(EndPayload()))) {
     Say(job, kWriteError, port.lastError());
     return;

@@ -3,11 +3,12 @@
 // .h01, ...) with its rate handshake and a line-by-line acknowledgement, and the script transfer
 // (.exs) of ESC frames in checksummed envelopes preceded by the PC's clock. Each runs to one
 // final code and reports every step through a callback.
-#include <atomic>
 #include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "cancel_flag.h"
 
 namespace sollex {
 
@@ -44,7 +45,9 @@ struct UploadJob {
   int rateIndex = 2;  // 0 = 19200, 1 = 38400, 2 = 57600
   std::string path;
   std::string remapFile;  // empty: ComRemap.ini beside the program
-  const std::atomic<bool>* cancel = nullptr;
+  // Set by the user; every wait of the transfer ends at once, and the transfer stops with
+  // kCancelled and kDone at the next point where it may stop.
+  const CancelFlag* cancel = nullptr;
   std::function<void(const Report&)> report;
   int bankPauseMs = 2000;  // pause after each bank of a set
 };
@@ -70,7 +73,9 @@ constexpr std::size_t kMaxPayload = 1018;
 
 // The pieces a HEX file is sent in: every line without its line end (LF or CR LF), lines
 // longer than 255 characters cut into pieces of 255; the last line is included without a line
-// end too. `lengths` gets the bytes of the file each piece stands for.
+// end too. A Ctrl-Z at the end (the old end-of-file mark, alone or followed only by line ends)
+// ends the text and is neither sent nor counted. `lengths` gets the bytes of the file each
+// piece stands for.
 std::vector<std::string> HexPieces(const std::string& content, std::vector<long>* lengths);
 
 // Bank files of a path ending in '0': the same path with '0', '1', ... as long as they exist.

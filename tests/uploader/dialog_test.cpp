@@ -177,8 +177,15 @@ TEST_F(DialogTest, IdleWindowIsShorterAndOffersSendOnlyWithAFile) {
                            "&About Sollex...", "More Info..."})
     EXPECT_NE(MenuAction(text), nullptr) << text;
   QStringList menus;
-  for (QAction* a : d.findChild<QMenuBar*>()->actions()) menus << a->text();
+  QStringList help;
+  for (QAction* a : d.findChild<QMenuBar*>()->actions()) {
+    menus << a->text();
+    if (a->text() == "&Help") {
+      for (QAction* entry : a->menu()->actions()) help << entry->text();
+    }
+  }
   EXPECT_EQ(menus, (QStringList{"&File", "&Settings", "&Help"}));
+  EXPECT_EQ(help, (QStringList{"&About...", "&More Info..."}));
   Shot("sollex-idle");
 
   WriteBytes(dir.File("app.hex"), kHex);
@@ -249,22 +256,52 @@ TEST_F(DialogTest, CommandLineTransferStartsByItselfAndShowsItsProgress) {
 }
 
 TEST_F(DialogTest, AbortReportsTheCancelAndASentFileJoinsTheRecentList) {
-  StartSim({"--ack-limit", "1"});
-  WriteBytes(dir.File("app.hex"), kHex);
+  StartSim();
+  WriteBytes(dir.File("A.h00"), kHex);
+  WriteBytes(dir.File("A.h01"), kHex);
   SollexDialog& d = Make();
   d.settings().portIndex = 2;
+  d.bankPauseMs = 60000;
   d.show();
-  d.setCurrentFile(Path("app.hex"));
+  d.setCurrentFile(Path("A.h00"));
   d.StartTransfer();
-  ASSERT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 1; }, 5000));
+  // In the pause after the first bank: the abort wakes the worker and waits for its end, so its
+  // last reports are already posted when the abort returns.
+  ASSERT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 3; }, 5000));
   Child<QPushButton>("abort")->click();
-  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 3000));
+  QCoreApplication::sendPostedEvents(&d);
+  ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Attention");
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(boxes[0].text, "Data Transfer is aborted by the user");
-  EXPECT_EQ(d.settings().recent, QStringList{Path("app.hex")});
-  EXPECT_NE(MenuAction("&1 " + Path("app.hex")), nullptr);
+  EXPECT_EQ(d.settings().recent, QStringList{Path("A.h00")});
+  EXPECT_NE(MenuAction("&1 " + Path("A.h00")), nullptr);
   EXPECT_FALSE(d.busy());
+  EXPECT_FALSE(Child<QGroupBox>("banks")->isVisible());
+}
+
+TEST_F(DialogTest, BanksBeyondTheEighthShowOnTheLastIndicator) {
+  StartSim({"--ack-limit", "9"});  // the tenth bank's line waits for its ACK
+  for (char digit = '0'; digit <= '9'; ++digit) {
+    WriteBytes(dir.File(std::string("T.h0") + digit), ":00000001FF\n");
+  }
+  SollexDialog& d = Make();
+  d.settings().portIndex = 2;
+  d.bankPauseMs = 0;
+  d.show();
+  d.setCurrentFile(Path("T.h00"));
+  d.StartTransfer();
+  QLabel* last = Child<QLabel>("bank8");
+  ASSERT_TRUE(WaitUntil([&] { return last->text() == "10"; }, 10000));
+  EXPECT_TRUE(last->isVisible());
+  const auto style = [this](const char* name) {
+    return Child<QLabel>(name)->styleSheet().toStdString();
+  };
+  EXPECT_NE(style("bank8"), style("bank7"));  // current, not done
+  EXPECT_EQ(style("bank7"), style("bank1"));
+  Shot("sollex-banks");
+  d.Abort();
+  ASSERT_TRUE(WaitUntil([&] { return !d.busy(); }, 5000));
 }
 
 TEST_F(DialogTest, ScriptFilesGoAsScriptsAndFailuresKeepTheWindowUsable) {
@@ -319,9 +356,28 @@ TEST_F(DialogTest, ClosingWhileBusyAsksAndSavesTheChoices) {
   answer = true;
   EXPECT_TRUE(d.close());
   EXPECT_EQ(asked, 2);
+  EXPECT_EQ(sim.Wait(5000), 0);  // the line was closed: the transfer has ended
+  // Its end reaches no window any more: no box of an aborted transfer after closing.
+  QCoreApplication::sendPostedEvents();
+  QApplication::processEvents();
+  EXPECT_TRUE(boxes.empty()) << boxes[0].text.toStdString();
   QSettings stored(SollexSettings::FilePath(), QSettings::IniFormat);
   EXPECT_EQ(stored.value("ComNumber").toString(), "2");
   EXPECT_EQ(stored.value("BaudRate").toString(), "0");
+}
+
+TEST_F(DialogTest, CommandLinePortAndRateAreNotStored) {
+  {
+    QSettings stored(SollexSettings::FilePath(), QSettings::IniFormat);
+    stored.setValue("ComNumber", "1");
+    stored.setValue("BaudRate", "1");
+  }
+  SollexDialog& d = Make(ParseCommandLine({"/p5", "/b19200"}));
+  d.show();
+  EXPECT_TRUE(d.close());
+  QSettings stored(SollexSettings::FilePath(), QSettings::IniFormat);
+  EXPECT_EQ(stored.value("ComNumber").toString(), "1");
+  EXPECT_EQ(stored.value("BaudRate").toString(), "1");
 }
 
 TEST_F(DialogTest, ComSettingsHelpTextAndAboutBox) {

@@ -19,7 +19,10 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "com_settings_dialog.h"
 
@@ -45,26 +48,40 @@ const char* const kLedDone = "background:#3cb43c; border:1px solid #207020; colo
 
 }  // namespace
 
-// Hands the worker's reports to the dialog for as long as the dialog exists; a worker that
-// outlives it (not ended within the wait at closing) reports into nothing.
-struct SollexDialog::Relay {
+// One transfer as the dialog and its worker thread share it; it lives until both let go.
+// Reports reach the dialog until the dialog detaches (at closing), so that a worker ending
+// after that reports into nothing; the worker's end is a condition the dialog can wait for.
+struct SollexDialog::Run {
+  CancelFlag cancel;
   std::mutex mutex;
-  QObject* target = nullptr;
+  std::condition_variable ended;
+  QObject* target = nullptr;  // guarded by mutex
+  bool finished = false;      // guarded by mutex
+
   void Post(const Report& r) {
     std::lock_guard<std::mutex> lock(mutex);
     if (target) QCoreApplication::postEvent(target, new ReportEvent(r));
   }
+  void Detach() {
+    std::lock_guard<std::mutex> lock(mutex);
+    target = nullptr;
+  }
+  void Finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      finished = true;
+    }
+    ended.notify_all();
+  }
+  bool WaitFinished(int ms) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return ended.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished; });
+  }
 };
 
 SollexDialog::SollexDialog(const CommandLine& commandLine, QWidget* parent)
-    : QDialog(parent),
-      relay_(std::make_shared<Relay>()),
-      cancel_(std::make_shared<std::atomic<bool>>(false)),
-      finished_(std::make_shared<std::atomic<bool>>(true)) {
-  relay_->target = this;
+    : QDialog(parent), portOverride_(commandLine.portIndex), rateOverride_(commandLine.rateIndex) {
   settings_ = SollexSettings::Load();
-  if (commandLine.portIndex) settings_.portIndex = *commandLine.portIndex;
-  if (commandLine.rateIndex) settings_.rateIndex = *commandLine.rateIndex;
   BuildWindow();
   FillRecentMenu();
   if (commandLine.file) {
@@ -81,17 +98,7 @@ SollexDialog::SollexDialog(const CommandLine& commandLine, QWidget* parent)
   SetIdleLayout(true);
 }
 
-SollexDialog::~SollexDialog() {
-  {
-    std::lock_guard<std::mutex> lock(relay_->mutex);
-    relay_->target = nullptr;
-  }
-  cancel_->store(true);
-  if (worker_.joinable()) {
-    if (WaitForWorker(kWorkerWaitMs)) worker_.join();
-    else worker_.detach();
-  }
-}
+SollexDialog::~SollexDialog() { StopWorker(); }
 
 void SollexDialog::BuildWindow() {
   setWindowTitle("Varda Sollex");
@@ -109,10 +116,13 @@ void SollexDialog::BuildWindow() {
   QMenu* help = menuBar->addMenu("&Help");
   help->addAction("&About...", this, &SollexDialog::About);
   help->addAction("&More Info...", this, &SollexDialog::MoreInfo);
-  // What the window menu offers on other systems.
-  help->addSeparator();
-  help->addAction("&About Sollex...", this, &SollexDialog::About);
-  help->addAction("More Info...", this, &SollexDialog::MoreInfo);
+  // What the window menu offers on other systems is the window's context menu here.
+  auto* aboutSollex = new QAction("&About Sollex...", this);
+  connect(aboutSollex, &QAction::triggered, this, &SollexDialog::About);
+  auto* moreInfo = new QAction("More Info...", this);
+  connect(moreInfo, &QAction::triggered, this, &SollexDialog::MoreInfo);
+  addActions({aboutSollex, moreInfo});
+  setContextMenuPolicy(Qt::ActionsContextMenu);
 
   auto* layout = new QVBoxLayout(this);
   layout->setMenuBar(menuBar);
@@ -258,6 +268,7 @@ void SollexDialog::StartTransfer() {
   SetIdleLayout(false);
   banks_->hide();
   for (QLabel* led : bankLeds_) led->setStyleSheet(kLedPending);
+  bankLeds_[7]->setText("8");
   status1_->clear();
   status2_->clear();
   scaleHalf_->clear();
@@ -265,51 +276,60 @@ void SollexDialog::StartTransfer() {
   bar_->setRange(0, 1);
   bar_->setValue(0);
   total_ = 0;
-  cancel_->store(false);
-  finished_->store(false);
   busy_ = true;
   sentPath_ = file_;
+  run_ = std::make_shared<Run>();
+  run_->target = this;
 
   UploadJob job;
-  job.portIndex = settings_.portIndex;
-  job.rateIndex = settings_.rateIndex;
+  job.portIndex = portIndex();
+  job.rateIndex = rateIndex();
   job.path = file_.toStdString();
   job.remapFile = remapFile.toStdString();
-  job.cancel = cancel_.get();
+  job.bankPauseMs = bankPauseMs;
+  job.cancel = &run_->cancel;
   // The kind of transfer follows the file itself; a name without a known extension follows
   // the type chosen last in the file dialog.
   const std::string ext = UpperExtension(job.path);
   const bool script = ext == "EXS" || (ext != "HEX" && ext.rfind('H', 0) != 0 &&
                                        settings_.selection.toUpper() == "EXS");
-  auto relay = relay_;
-  auto cancel = cancel_;
-  auto finished = finished_;
-  job.report = [relay](const Report& r) { relay->Post(r); };
+  const std::shared_ptr<Run> run = run_;
+  job.report = [run](const Report& r) { run->Post(r); };
   try {
-    worker_ = std::thread([job, script, cancel, finished] {
+    worker_ = std::thread([job, script, run] {
       if (script) RunScriptTransfer(job);
       else RunHexTransfer(job);
-      finished->store(true);
+      run->Finish();
     });
   } catch (const std::system_error&) {
     busy_ = false;
-    finished_->store(true);
+    run_->Finish();
     SetIdleLayout(true);
     Message(QMessageBox::Critical, "Error", "Error Creating Thread to send File");
   }
 }
 
-bool SollexDialog::WaitForWorker(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!finished_->load() && std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return finished_->load();
-}
+// The cancel wakes every wait of the worker, so it ends soon after; the reports it posts on
+// its way out are handled when the window thread returns to its event loop.
+bool SollexDialog::WaitForWorker(int ms) { return !run_ || run_->WaitFinished(ms); }
 
 void SollexDialog::Abort() {
-  cancel_->store(true);
+  if (!run_) return;
+  run_->cancel.Set();
   WaitForWorker(kWorkerWaitMs);
+}
+
+// Closing: the worker is cancelled and its reports no longer reach the window, so that no box
+// of its ending appears after the window is gone.
+void SollexDialog::StopWorker() {
+  if (run_) {
+    run_->Detach();
+    run_->cancel.Set();
+  }
+  QCoreApplication::removePostedEvents(this, kReportEvent);
+  if (!worker_.joinable()) return;
+  if (WaitForWorker(kWorkerWaitMs)) worker_.join();
+  else worker_.detach();  // it holds its own share of the run and reports into nothing
 }
 
 bool SollexDialog::event(QEvent* e) {
@@ -355,7 +375,7 @@ void SollexDialog::Handle(const Report& r) {
         FillRecentMenu();
       }
       ResetDisplay();
-      if (cancel_->load()) {
+      if (run_->cancel.IsSet()) {
         Message(QMessageBox::Critical, "Attention", "Data Transfer is aborted by the user");
       } else {
         Message(QMessageBox::Warning, "Notice", "Data Transfer is succefully terminated");
@@ -417,15 +437,21 @@ void SollexDialog::Handle(const Report& r) {
         bankLeds_[i]->setVisible(i < r.value);
         bankLeds_[i]->setStyleSheet(kLedPending);
       }
+      bankLeds_[7]->setText("8");
       banks_->show();
       break;
-    case kBankNumber:
+    case kBankNumber: {
+      // A set has up to ten banks: the ninth and tenth are shown on the last indicator, which
+      // then carries their number.
+      const long shown = std::min(r.value, 8L);
       for (int i = 0; i < 8; ++i) {
-        bankLeds_[i]->setStyleSheet(i + 1 < r.value    ? kLedDone
-                                    : i + 1 == r.value ? kLedCurrent
-                                                       : kLedPending);
+        bankLeds_[i]->setStyleSheet(i + 1 < shown    ? kLedDone
+                                    : i + 1 == shown ? kLedCurrent
+                                                     : kLedPending);
       }
+      bankLeds_[7]->setText(QString::number(std::max(r.value, 8L)));
       break;
+    }
     case kRate:
       rateShown_ = static_cast<int>(r.value);
       break;
@@ -473,10 +499,13 @@ void SollexDialog::ChooseFile() {
 }
 
 void SollexDialog::ComSettings() {
-  ComSettingsDialog dialog(settings_.portIndex, settings_.rateIndex, this);
+  ComSettingsDialog dialog(portIndex(), rateIndex(), this);
   if (dialog.exec() == QDialog::Accepted) {
+    // The user's own choice: it replaces the command line's and is stored.
     settings_.portIndex = dialog.portIndex();
     settings_.rateIndex = dialog.rateIndex();
+    portOverride_.reset();
+    rateOverride_.reset();
   }
 }
 
@@ -523,10 +552,12 @@ void SollexDialog::closeEvent(QCloseEvent* e) {
     }
   }
   settings_.Save();
-  cancel_->store(true);
-  WaitForWorker(kWorkerWaitMs);
+  StopWorker();
+  busy_ = false;
   e->accept();
   QDialog::done(QDialog::Rejected);
+  bar_->setValue(0);
+  SetIdleLayout(true);
 }
 
 }  // namespace sollex

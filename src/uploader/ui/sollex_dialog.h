@@ -3,10 +3,9 @@
 // its scale labels and status lines, the bank indicators, the menus and the transfer thread.
 #include <QDialog>
 #include <QMessageBox>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "command_line.h"
@@ -37,13 +36,20 @@ class SollexDialog : public QDialog {
   std::function<bool()> confirmStopHook;
   // ComRemap.ini to use (tests); empty: the one beside the program.
   QString remapFile;
+  // Pause after each bank of a set (tests shorten or lengthen it).
+  int bankPauseMs = 2000;
 
   const QString& currentFile() const { return file_; }
   void setCurrentFile(const QString& file);
   bool busy() const { return busy_; }
   bool commandLineMode() const { return commandLineMode_; }
+  // The stored choices, written back at closing.
   const SollexSettings& settings() const { return settings_; }
   SollexSettings& settings() { return settings_; }
+  // Port and rate of the next transfer: "/p" and "/b" of the command line until the COM
+  // settings are changed, else the stored choices.
+  int portIndex() const { return portOverride_.value_or(settings_.portIndex); }
+  int rateIndex() const { return rateOverride_.value_or(settings_.rateIndex); }
 
  public slots:
   void StartTransfer();
@@ -60,7 +66,7 @@ class SollexDialog : public QDialog {
   void reject() override;
 
  private:
-  struct Relay;
+  struct Run;
   void BuildWindow();
   void FillRecentMenu();
   void Handle(const Report& report);
@@ -68,11 +74,14 @@ class SollexDialog : public QDialog {
   void SetIdleLayout(bool idle);
   void Message(QMessageBox::Icon icon, const QString& caption, const QString& text);
   bool WaitForWorker(int ms);
+  void StopWorker();
   void Step(long done, const char* unit);
   QString RateText() const;
   QString BankPath(long bank) const;
 
   SollexSettings settings_;
+  std::optional<int> portOverride_;
+  std::optional<int> rateOverride_;
   QString file_;
   bool commandLineMode_ = false;
   bool busy_ = false;
@@ -81,9 +90,7 @@ class SollexDialog : public QDialog {
   long total_ = 0;
   QString sentPath_;
 
-  std::shared_ptr<Relay> relay_;
-  std::shared_ptr<std::atomic<bool>> cancel_;
-  std::shared_ptr<std::atomic<bool>> finished_;
+  std::shared_ptr<Run> run_;  // the current or last transfer
   std::thread worker_;
 
   QLineEdit* fileEdit_ = nullptr;
