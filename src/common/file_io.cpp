@@ -81,6 +81,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return out;
 }
 
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
 bool IsWritablePath(const std::string& path) {
   const std::string real = ResolveLinks(path);
   struct stat st {};

@@ -1,5 +1,5 @@
 #pragma once
-// Whole-file reads and crash-safe whole-file writes.
+// Whole-file reads, crash-safe whole-file writes, and whether a name is taken.
 #include <optional>
 #include <string>
 
@@ -19,5 +19,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // True when writing to `path` would be allowed by the rule above.
 bool IsWritablePath(const std::string& path);
+
+// True when something of that name exists, a symbolic link counting as itself (a dangling link
+// is a name that is taken, not a free one).
+bool PathExists(const std::string& path);
 
 }  // namespace quillon

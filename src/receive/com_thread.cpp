@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "common/file_io.h"
 #include "common/encoding.h"
 #include "common/format.h"
 #include "common/texts.h"
@@ -27,13 +28,8 @@ constexpr int kModemIdleMs = 20;
 constexpr int kReopenFirstMs = 1000;
 constexpr int kReopenMaxMs = 10000;
 
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
-
 // True when the file is gone afterwards (or never was there).
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !FileExists(path); }
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !PathExists(path); }
 
 }  // namespace
 
@@ -456,7 +452,7 @@ bool TComThread::ReceiveFirstBlock() {
     Report(false, 1, Format(txt::kCreateFileFailed, TempFileName),
            Format(txt::kCreateFileFailed, TempFileName));
     OutFile.reset();
-    if (FileExists(TempFileName) && !RemoveFile(TempFileName)) {
+    if (PathExists(TempFileName) && !RemoveFile(TempFileName)) {
       const std::string text = Format(txt::kDeleteFileFailed, TempFileName, 1);
       Report(true, 1, text, text);
       SetLed(kLedError);
@@ -557,7 +553,7 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
 }
 
 void TComThread::DeleteTempFile(int place) {
-  if (FileExists(TempFileName) && !RemoveFile(TempFileName)) {
+  if (PathExists(TempFileName) && !RemoveFile(TempFileName)) {
     const std::string text = Format(txt::kDeleteFileFailed, TempFileName, place);
     Report(true, 1, text, text);
   }

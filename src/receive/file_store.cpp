@@ -34,11 +34,6 @@ constexpr int kPlaceLocalStore = 3;
 constexpr int kPlaceLocalNumber = 4;
 constexpr int kPlaceTarget = 5;
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
-
 // Creates `name` only if it does not exist yet, so that two ports numbering into the same
 // directory never both take the same number. False when another writer was first.
 bool ClaimNewFile(const std::string& name) {
@@ -134,7 +129,7 @@ FileStore::TargetResult FileStore::WriteTarget(std::string name, const std::stri
       return TargetResult::Failed;
     }
     const auto target = OpenByMode(name, tempFile, false);
-    const bool ok = !Exists(tempFile) || target->AppendWhole(tempFile, deleteTemp);
+    const bool ok = !PathExists(tempFile) || target->AppendWhole(tempFile, deleteTemp);
     if (ok) {
       reporter_.SetFileName(name);
       ReportStored(name, recordCount, xyzWording);
@@ -181,7 +176,7 @@ bool FileStore::StoreFile(const std::string& tempFile, std::array<std::string, 3
     }
     targetNames[i].clear();
   }
-  if (ok && keptLocally && Exists(tempFile)) unlink(tempFile.c_str());
+  if (ok && keptLocally && PathExists(tempFile)) unlink(tempFile.c_str());
 
   if (ok && opt_.Protocol == 0 && sendFinalAck) ok = sendFinalAck();
   reporter_.SetLed(ok ? kLedReady : kLedError);
@@ -189,7 +184,7 @@ bool FileStore::StoreFile(const std::string& tempFile, std::array<std::string, 3
 }
 
 bool FileStore::StoreLocally(const std::string& tempFile, bool deleteTemp) {
-  if (!Exists(tempFile)) return true;
+  if (!PathExists(tempFile)) return true;
   if (!MakeDirectories(localDir_)) {
     Say(Format(txt::kCreateDirectoryFailed, localDir_));
     return false;

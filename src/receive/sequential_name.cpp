@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/texts.h"
 #include "receive/drive_ready.h"
@@ -12,11 +13,6 @@
 
 namespace quillon {
 namespace {
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
-}
 
 std::string Candidate(const std::string& name, const std::string& number) {
   if (name.find(kSequentialPlaceholder) != std::string::npos) {
@@ -29,7 +25,7 @@ std::string OverflowName(const std::string& name) {
   const std::string base = DirectoryPart(name) + txt::kOverflowName + ".";
   for (long long k = 1;; ++k) {
     const std::string candidate = base + std::to_string(k);
-    if (!Exists(candidate)) return candidate;
+    if (!PathExists(candidate)) return candidate;
   }
 }
 
@@ -44,7 +40,7 @@ std::string ResolveSequential(const std::string& name, int digits, int first) {
     char number[32];
     std::snprintf(number, sizeof number, "%0*lld", digits, n);
     const std::string candidate = Candidate(name, number);
-    if (!ready || !Exists(candidate)) return candidate;
+    if (!ready || !PathExists(candidate)) return candidate;
   }
   return OverflowName(name);
 }

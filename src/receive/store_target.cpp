@@ -13,11 +13,6 @@
 namespace quillon {
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa {}, sb {};
   return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
@@ -49,7 +44,7 @@ StoreTarget::StoreTarget(const std::string& name, bool append, const std::string
 }
 
 bool StoreTarget::AppendWhole(const std::string& source, bool deleteSource) {
-  if (!Exists(source) || !file_.AppendFile(source, false) || !file_.Flush() ||
+  if (!PathExists(source) || !file_.AppendFile(source, false) || !file_.Flush() ||
       (created_ && !SyncDirectoryOf(name_))) {
     Restore();
     return false;

@@ -1,24 +1,8 @@
 #include "shell/headless_sink.h"
 
-#include "common/format.h"
-#include "common/texts.h"
+#include "common/unattended_box.h"
 
 namespace quillon {
-
-std::string OneLine(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return out;
-}
-
-void HeadlessSink::WriteLine(const std::string& line) {
-  std::lock_guard lock(write_mutex_);
-  std::fputs(line.c_str(), err_);
-  std::fputc('\n', err_);
-  std::fflush(err_);
-}
 
 void HeadlessSink::PostPortUpdate(int port, bool countersOnly) {
   if (handlers_.portUpdate) loop_.Post([this, port, countersOnly] { handlers_.portUpdate(port, countersOnly); });
@@ -41,13 +25,11 @@ void HeadlessSink::PostSendResult(int port, int result) {
 }
 
 void HeadlessSink::ShowMessage(MessageKind kind, const std::string& text) {
-  WriteLine(std::string(MessageCaption(kind)) + ": " + OneLine(text));
+  WriteUnattendedMessage(err_, kind, text);
 }
 
 bool HeadlessSink::AskYesNo(const std::string& text, bool safeAnswer) {
-  WriteLine(std::string(txt::kCaptionQuestion) + ": " + OneLine(text) + " " +
-            Format(txt::kHeadlessSafeAnswer, safeAnswer ? txt::kYes : txt::kNo));
-  return safeAnswer;
+  return WriteUnattendedQuestion(err_, text, safeAnswer);
 }
 
 }  // namespace quillon

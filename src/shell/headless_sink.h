@@ -4,7 +4,6 @@
 // messages are handed to the main loop. Lines are UTF-8 and flushed one by one.
 #include <cstdio>
 #include <functional>
-#include <mutex>
 
 #include "common/main_loop.h"
 #include "common/ui_sink.h"
@@ -33,15 +32,9 @@ class HeadlessSink : public UiSink {
   bool AskYesNo(const std::string& text, bool safeAnswer) override;
 
  private:
-  void WriteLine(const std::string& line);
-
   MainLoop& loop_;
   HeadlessHandlers handlers_;
   std::FILE* err_;
-  std::mutex write_mutex_;
 };
-
-// "\r" (a line break in a message box) becomes a blank.
-std::string OneLine(const std::string& text);
 
 }  // namespace quillon

@@ -4,10 +4,8 @@
 #include <QThread>
 #include <cstdio>
 
-#include "common/format.h"
-#include "common/texts.h"
 #include "common/ui/message_boxes.h"
-#include "shell/headless_sink.h"
+#include "common/unattended_box.h"
 #include "shell/ui/port_events.h"
 
 namespace quillon {
@@ -47,14 +45,8 @@ QWidget* QtUiSink::BoxParent() const {
 }
 
 bool QtUiSink::WriteUnattended(const Request& request) {
-  std::string line = request.question ? std::string(txt::kCaptionQuestion)
-                                      : std::string(MessageCaption(request.kind));
-  line += ": " + OneLine(request.text);
-  if (request.question) {
-    line += " " + Format(txt::kHeadlessSafeAnswer, request.answer ? txt::kYes : txt::kNo);
-  }
-  std::fprintf(stderr, "%s\n", line.c_str());
-  std::fflush(stderr);
+  if (request.question) return WriteUnattendedQuestion(stderr, request.text, request.answer);
+  WriteUnattendedMessage(stderr, request.kind, request.text);
   return request.answer;
 }
 
