@@ -28,6 +28,8 @@ constexpr int kModemIdleMs = 20;
 constexpr int kReopenFirstMs = 1000;
 constexpr int kReopenMaxMs = 10000;
 
+std::atomic<int> running_threads{0};
+
 // True when the file is gone afterwards (or never was there).
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !PathExists(path); }
 
@@ -50,6 +52,7 @@ TComThread::~TComThread() {
 void TComThread::Start() {
   // The running thread keeps its own object (and through it the shared environment) alive
   // until it has ended.
+  running_threads.fetch_add(1);
   thread_ = std::thread([self = shared_from_this()] {
     // The program's end wakes the thread's own waits; the port's waits see the shutdown fd.
     const int waker = self->env_.shutdown.AddWaker([raw = self.get()] {
@@ -65,8 +68,11 @@ void TComThread::Start() {
     self->end_cv_.notify_all();
     // Whoever shows the ports learns that this thread has ended and may join it.
     self->env_.ui.PostPortUpdate(self->PortNo_, true);
+    running_threads.fetch_sub(1);
   });
 }
+
+int TComThread::RunningCount() { return running_threads.load(); }
 
 bool TComThread::WaitUntilEnded(int ms) {
   std::unique_lock lock(end_mutex_);

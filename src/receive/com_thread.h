@@ -43,6 +43,8 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   // Waits up to `ms` for the thread's very end; true when it has ended.
   bool WaitUntilEnded(int ms);
   bool HasEnded();
+  // Receive threads of the process that have not ended yet (given-up ones included).
+  static int RunningCount();
   // Send side: take the port away from the thread (up to 10 s) and give it back.
   bool RequestPause();
   void ReleasePause();
