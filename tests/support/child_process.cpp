@@ -28,6 +28,12 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& cwd,
                          const std::vector<std::string>& env) {
+  // A child object may run one program after another; each run starts with empty output.
+  if (out_fd_ >= 0) close(out_fd_);
+  if (err_fd_ >= 0) close(err_fd_);
+  out_fd_ = err_fd_ = -1;
+  out_.clear();
+  err_.clear();
   int outPipe[2];
   int errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return false;

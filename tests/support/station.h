@@ -30,7 +30,8 @@ class Station {
     }
   }
 
-  // A terminal on COM`port` running the simulator with `args`; returns false when it failed.
+  // A terminal on COM`port` running the simulator with `args`; returns false when it failed. A
+  // second terminal on the same port replaces the first and its line.
   bool Terminal(int port, const std::vector<std::string>& args) {
     auto sim = std::make_unique<ChildProcess>();
     // The mode word ("modem") comes first.
@@ -42,7 +43,7 @@ class Station {
     if (!sim->Start(argv, dir.path()) || !sim->WaitForOutput("\n", kWaitMs)) return false;
     const std::string& out = sim->out();
     if (out.rfind("LINE ", 0) != 0) return false;
-    remap_ += "COM" + std::to_string(port) + "=" + out.substr(5, out.find('\n') - 5) + "\r\n";
+    lines_[port] = out.substr(5, out.find('\n') - 5);
     sims[port] = std::move(sim);
     return true;
   }
@@ -50,7 +51,8 @@ class Station {
   // Points all ports' lines anew: COM`port` at `device`, the others nowhere. A pseudo-terminal
   // whose simulator has ended may already belong to another test, so a later run must not use it.
   void RemapOnly(int port, const std::string& device) {
-    remap_ = "COM" + std::to_string(port) + "=" + device + "\r\n";
+    lines_.clear();
+    lines_[port] = device;
   }
 
   // Port settings: every port named here is active; `keys` adds "Section|Key" values with the
@@ -73,7 +75,11 @@ class Station {
   }
 
   bool StartReceiver(const std::vector<std::string>& extraArgs = {}) {
-    WriteBytes(dir.File("ComRemap.ini"), "[Remap]\r\n" + remap_);
+    std::string remap = "[Remap]\r\n";
+    for (const auto& [port, line] : lines_) {
+      remap += "COM" + std::to_string(port) + "=" + line + "\r\n";
+    }
+    WriteBytes(dir.File("ComRemap.ini"), remap);
     WriteBytes(dir.File("quillon.ini"), ini_);
     std::vector<std::string> argv = {dir.File("quillon"), "/headless"};
     argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
@@ -96,7 +102,7 @@ class Station {
   std::map<int, std::unique_ptr<ChildProcess>> sims;
 
  private:
-  std::string remap_;
+  std::map<int, std::string> lines_;  // port -> device of its line
   std::string ini_;
   bool running_ = false;
 };

@@ -66,6 +66,10 @@ const char* HelpText() {
          "                        gibt \"SENT <Nr> <Blöcke> <NAKs>\" aus\n"
          "  --header TEXT         Text des Kopfblocks (Vorgabe \"QUILLON-SIM,<Dateiname>\")\n"
          "  --transfers N         sendet die Datei N-mal (Vorgabe 1)\n"
+         "  --hold-after N        hält die erste Übertragung an, sobald N Blöcke angenommen\n"
+         "                        sind (der Kopfblock ist Block 1, N vor dem Endeblock), gibt\n"
+         "                        \"HOLD <N>\" aus und hält die Leitung, bis die Gegenseite sie\n"
+         "                        schließt oder SIGTERM/SIGINT kommt; endet dann mit 1\n"
          "  --clock               nach jeder Übertragung: NAK senden, die Uhrzeit empfangen und\n"
          "                        \"CLOCK <nnhhddmmyyss>\" ausgeben\n"
          "  --clock-delay MS      Wartezeit vor diesem NAK (Vorgabe 0)\n"
@@ -142,6 +146,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
   bool printPathGiven = false;
   bool headerGiven = false;
   bool transfersGiven = false;
+  bool holdAfterGiven = false;
   bool startNakGiven = false;
   bool clockDelayGiven = false;
   bool modemOptionGiven = false;
@@ -231,6 +236,10 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
       if (!number(1, 1000000, v)) return false;
       o.transfers = static_cast<int>(v);
       transfersGiven = true;
+    } else if (arg == "--hold-after") {
+      if (!number(1, 1000000, v)) return false;
+      o.holdAfter = static_cast<int>(v);
+      holdAfterGiven = true;
     } else if (arg == "--clock") {
       o.clock = true;
     } else if (arg == "--clock-delay") {
@@ -333,8 +342,8 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     error = "--baud gilt nur mit --device";
     return false;
   }
-  if ((headerGiven || transfersGiven) && o.sendFile.empty()) {
-    error = "--header und --transfers gelten nur mit --send";
+  if ((headerGiven || transfersGiven || holdAfterGiven) && o.sendFile.empty()) {
+    error = "--header, --transfers und --hold-after gelten nur mit --send";
     return false;
   }
   if (o.header && o.header->size() > 255) {

@@ -27,6 +27,7 @@ struct Options {
   std::string sendFile;
   std::optional<std::string> header;
   int transfers = 1;
+  int holdAfter = 0;  // stop the first transfer after this many accepted blocks (0: never)
   bool clock = false;
   int clockDelayMs = 0;
   std::vector<std::string> receiveFiles;  // one transfer each, in this order

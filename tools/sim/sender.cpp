@@ -79,6 +79,21 @@ Outcome SendBlock(Session& s, const std::string& frame, bool isEnd, TransferCoun
   return Outcome::kNoFinalAnswer;
 }
 
+// Leaves a transfer unfinished after `accepted` blocks: nothing more is sent, and whatever the
+// other side writes (NAKs, repeated questions) is dropped until it closes the line or a stop
+// signal comes. A receiver killed here has taken part of the data but never given the final ACK.
+bool Hold(Session& s, int accepted) {
+  Say("HOLD " + std::to_string(accepted));
+  for (;;) {
+    std::uint8_t b = 0;
+    const Io io = s.line.ReadByte(Clock::time_point::max(), b);
+    if (io != Io::kOk) {
+      return s.Fail("nach Block " + std::to_string(accepted) + " angehalten, dann " +
+                    Describe(io));
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> SplitIntoBlocks(std::string_view content) {
@@ -100,13 +115,21 @@ std::vector<std::string> SplitIntoBlocks(std::string_view content) {
 }
 
 bool SendTransfer(Session& s, std::string_view header, const std::vector<std::string>& blocks,
-                  const std::function<bool()>& beforeRound, TransferCounts& counts) {
+                  const std::function<bool()>& beforeRound, TransferCounts& counts,
+                  int holdAfter) {
   counts = TransferCounts{};
+  const std::size_t beforeEnd = blocks.size() + 1;  // the header block and the data blocks
+  if (holdAfter > 0 && static_cast<std::size_t>(holdAfter) > beforeEnd) {
+    return s.Fail("--hold-after " + std::to_string(holdAfter) + ": die Übertragung hat nur " +
+                  std::to_string(beforeEnd) + " Blöcke vor dem Endeblock");
+  }
   for (int round = 0; round <= s.options.transferRetries; ++round) {
     if (beforeRound && !beforeRound()) return false;
     int counter = 0;
     Outcome outcome = SendBlock(s, BuildBlock(kTypeFirst, header, counter), false, counts);
-    for (std::size_t i = 0; i < blocks.size() && outcome == Outcome::kAccepted; ++i) {
+    for (std::size_t i = 0; outcome == Outcome::kAccepted; ++i) {
+      if (static_cast<int>(i) + 1 == holdAfter) return Hold(s, holdAfter);
+      if (i == blocks.size()) break;
       counter = NextCounter(counter);
       outcome = SendBlock(s, BuildBlock(kTypeNext, blocks[i], counter), false, counts);
     }

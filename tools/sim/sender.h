@@ -21,8 +21,12 @@ struct TransferCounts {
 };
 
 // Sends one transfer. `beforeRound` runs before every round (e.g. waiting to be polled) and may
-// fail it. On failure s.error holds the reason.
+// fail it. With `holdAfter` > 0 the transfer stops once that many blocks (the header block
+// counted) are accepted: "HOLD <n>" is printed and the line held, read and dropped, until the
+// other side closes it or a stop signal comes; the transfer then counts as failed. On failure
+// s.error holds the reason.
 bool SendTransfer(Session& s, std::string_view header, const std::vector<std::string>& blocks,
-                  const std::function<bool()>& beforeRound, TransferCounts& counts);
+                  const std::function<bool()>& beforeRound, TransferCounts& counts,
+                  int holdAfter = 0);
 
 }  // namespace sim

@@ -23,7 +23,8 @@ bool SendAll(Session& s, const std::string& content) {
   if (!o.pollAddresses.empty()) beforeRound = [&s] { return AnswerPoll(s); };
   for (int number = 1; number <= o.transfers; ++number) {
     TransferCounts counts;
-    if (!SendTransfer(s, header, blocks, beforeRound, counts)) {
+    const int holdAfter = number == 1 ? o.holdAfter : 0;
+    if (!SendTransfer(s, header, blocks, beforeRound, counts, holdAfter)) {
       s.error = "Übertragung " + std::to_string(number) + ": " + s.error;
       return false;
     }
