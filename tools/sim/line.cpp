@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -208,18 +210,37 @@ void Line::Discard(bool kernelToo) {
   }
 }
 
-void Line::Linger(int ms) {
+bool Line::PeerHasRead() const {
+  // A handle of our own on the other side of the pair: poll() on it first moves over what the
+  // kernel still has on its way, then reports whatever the other side has not read yet.
+  const int peer = ioctl(fd_, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (peer < 0) return false;
+  pollfd pfd{peer, POLLIN, 0};
+  const bool unread = poll(&pfd, 1, 0) != 0;
+  close(peer);
+  return !unread;
+}
+
+void Line::Linger(int limitMs, int blindMs) {
   if (!pty_) {
     tcdrain(fd_);
     return;
   }
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  const int probe = ioctl(fd_, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const bool seeing = probe >= 0;
+  if (seeing) close(probe);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(seeing ? limitMs : blindMs);
   while (!StopRequested()) {
+    // Nobody has the line open any more: nothing can be read from it.
+    pollfd hup{fd_, 0, 0};
+    if (poll(&hup, 1, 0) > 0 && (hup.revents & (POLLHUP | POLLERR))) return;
+    if (seeing && PeerHasRead()) return;
+    // Drain what arrives meanwhile, looking again every 10 ms.
     pollfd pfd{fd_, POLLIN, 0};
-    const timespec left = Remaining(deadline);
-    if (ppoll(&pfd, 1, &left, WaitMask()) == 0) return;
-    if (pfd.revents & (POLLHUP | POLLERR)) return;
-    if ((pfd.revents & POLLIN) && read(fd_, buffer_, sizeof buffer_) <= 0) return;
+    const timespec left = Remaining(std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
+    const int r = ppoll(&pfd, 1, &left, WaitMask());
+    if (r == 0 && Clock::now() >= deadline) return;
+    if (r > 0 && (pfd.revents & POLLIN) && read(fd_, buffer_, sizeof buffer_) <= 0) return;
   }
 }
 

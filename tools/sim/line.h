@@ -43,17 +43,21 @@ class Line {
   Io ReadByte(Clock::time_point deadline, std::uint8_t& byte);
   // Forgets buffered input; with `kernelToo` also what the kernel still holds.
   void Discard(bool kernelToo);
-  // Before the program ends: keeps the line a little longer so that the last answer reaches
-  // the other side. Closing a pty master discards what its slave has not read yet, so this
-  // drains input until the other side closes the line, `ms` pass or a stop signal comes; a
-  // device is drained of its output.
-  void Linger(int ms);
+  // Before the program ends: keeps the line until the other side has taken the last answer.
+  // Closing a pty master discards what its slave has not read yet, so this drains input until
+  // the other side has read everything written to it or has closed the line, at most
+  // `limitMs`, or until a stop signal comes. Where the kernel cannot show what the other side
+  // has read, it waits `blindMs` instead. A device is drained of its output.
+  void Linger(int limitMs, int blindMs);
   // Reads and drops everything until a stop signal; a pty waits through hang-ups for the next
   // opener.
   void Hold();
 
  private:
   Io Fill(Clock::time_point deadline);
+  // Pty only: true when the other side has read everything written to it; false also when that
+  // cannot be seen.
+  bool PeerHasRead() const;
 
   int fd_ = -1;
   bool pty_ = false;

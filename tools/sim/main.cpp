@@ -27,8 +27,10 @@ namespace {
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-// How long the line stays open after the last action for the last answer to be read.
-constexpr int kLingerMs = 500;
+// How long the line stays open after the last action for the last answer to be read: until
+// the other side has read it, at most kLingerLimitMs; kLingerBlindMs where that cannot be seen.
+constexpr int kLingerLimitMs = 10000;
+constexpr int kLingerBlindMs = 500;
 
 bool ReadWholeFile(const std::string& path, std::string& content) {
   std::ifstream in(path, std::ios::binary);
@@ -100,7 +102,7 @@ int main(int argc, char** argv) {
     const bool done = uploader ? sim::RunUploaderTarget(session)
                       : modem  ? sim::RunModem(session, sendContent)
                                : sim::RunTerminal(session, sendContent);
-    if (!options.stay || !done) line.Linger(kLingerMs);
+    if (!options.stay || !done) line.Linger(kLingerLimitMs, kLingerBlindMs);
     if (options.faultsWanted) sim::Say("FAULTS " + std::to_string(faults.count()));
     if (options.stats) sim::Say(turnaround.Summary());
     if (!done) {
