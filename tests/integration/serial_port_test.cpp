@@ -13,6 +13,7 @@
 namespace quillon {
 namespace {
 
+using test::LineBackstop;
 using test::PtyPair;
 
 struct OpenPort {
@@ -87,50 +88,49 @@ TEST(SerialPort, EveryLineSettingIsAcceptedAndBadOnesKeepTheOld) {
 TEST(SerialPort, ReadTimeouts) {
   OpenPort p;
   uint8_t c = 0;
-  uint64_t start = Clock();
-  EXPECT_EQ(p.port.ReadChar(c), rc::kTimeout) << "timeout -1: do not wait";
-  EXPECT_LT(Clock() - start, 20u);
-
-  p.port.SetTimeout(100);
-  start = Clock();
-  EXPECT_EQ(p.port.ReadChar(c), rc::kTimeout);
-  EXPECT_GE(Clock() - start, 100u);
-  EXPECT_LT(Clock() - start, 400u);
+  {
+    LineBackstop backstop(p.line, "!");
+    EXPECT_EQ(p.port.ReadChar(c), rc::kTimeout) << "timeout -1: do not wait";
+    p.port.SetTimeout(100);
+    const uint64_t start = Clock();
+    EXPECT_EQ(p.port.ReadChar(c), rc::kTimeout);
+    EXPECT_GE(Clock() - start, 100u);
+  }
 
   p.port.SetTimeout(0);
+  const uint64_t start = Clock();
   std::thread peer([&] {
-    Delay(80);
+    Delay(300);
     p.line.Write("Q");
   });
-  start = Clock();
   EXPECT_EQ(p.port.ReadChar(c), 1) << "timeout 0 waits until a character comes";
   EXPECT_EQ(c, 'Q');
-  EXPECT_GE(Clock() - start, 70u);
+  EXPECT_GE(Clock() - start, 300u);
   peer.join();
 }
 
-TEST(SerialPort, AbortAndShutdownEndAWaitWithoutLimitAtOnce) {
+TEST(SerialPort, AbortAndShutdownEndAWaitWithoutLimit) {
   OpenPort p;
   p.port.SetTimeout(0);
   uint8_t c = 0;
-  std::thread aborter([&] {
-    Delay(100);
-    p.port.SetAbortRequested(true);
-  });
-  uint64_t start = Clock();
-  EXPECT_EQ(p.port.ReadChar(c), rc::kAborted);
-  EXPECT_LT(Clock() - start, 150u);
-  aborter.join();
+  {
+    LineBackstop backstop(p.line, "!");
+    std::thread aborter([&] {
+      Delay(100);
+      p.port.SetAbortRequested(true);
+    });
+    EXPECT_EQ(p.port.ReadChar(c), rc::kAborted);
+    aborter.join();
+  }
   EXPECT_EQ(p.port.ReadChar(c), rc::kAborted) << "stays set until cleared";
   p.port.SetAbortRequested(false);
 
+  LineBackstop backstop(p.line, "!");
   std::thread stopper([&] {
     Delay(100);
     p.shutdown.Begin();
   });
-  start = Clock();
   EXPECT_EQ(p.port.ReadChar(c), rc::kShutdown);
-  EXPECT_LT(Clock() - start, 150u);
   stopper.join();
 }
 
@@ -182,11 +182,13 @@ TEST(SerialPort, WritesWithAndWithoutCharacterDelay) {
 TEST(SerialPort, PurgeAndErrorTexts) {
   OpenPort p;
   p.line.Write("old data");
-  Delay(20);
+  p.port.SetTimeout(20000);
+  uint8_t c = 0;
+  ASSERT_EQ(p.port.ReadChar(c), 1) << "the data has arrived";
+  p.port.SetTimeout(-1);
   EXPECT_EQ(p.port.Purge(0), 0) << "transmit: nothing to do";
   EXPECT_EQ(p.port.Purge(7), rc::kNoQueue);
   EXPECT_EQ(p.port.Purge(1), 0);
-  uint8_t c = 0;
   EXPECT_EQ(p.port.ReadChar(c), rc::kTimeout) << "the receive queue was emptied";
   p.port.SetLastError(-57);
   EXPECT_EQ(p.port.ErrorText(), "Unbekannter Fehler");
@@ -200,15 +202,13 @@ TEST(SerialPort, VanishedPeerEndsTheWaitAndIsReported) {
   OpenPort p;
   int posted = 0;
   p.port.errorTarget = [&](int, int code) { posted = code; };
-  p.port.SetTimeout(0);
+  p.port.SetTimeout(20000);  // ends by the hang-up long before
   std::thread closer([&] {
     Delay(50);
     p.line.CloseMaster();
   });
   uint8_t c = 0;
-  const uint64_t start = Clock();
   EXPECT_EQ(p.port.ReadChar(c), rc::kPortBroken);
-  EXPECT_LT(Clock() - start, 1000u);
   EXPECT_EQ(posted, rc::kPortBroken);
   closer.join();
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "serial/clock.h"
@@ -63,6 +64,23 @@ std::string PtyPair::Read(size_t count, int timeoutMs) {
     out.append(buf, static_cast<size_t>(n));
   }
   return out;
+}
+
+LineBackstop::LineBackstop(PtyPair& line, std::string bytes, int ms)
+    : thread_([this, &line, bytes = std::move(bytes), ms] {
+        std::unique_lock lock(mutex_);
+        if (!ended_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; })) {
+          line.Write(bytes);
+        }
+      }) {}
+
+LineBackstop::~LineBackstop() {
+  {
+    std::lock_guard lock(mutex_);
+    done_ = true;
+  }
+  ended_.notify_all();
+  thread_.join();
 }
 
 std::string PtyPair::ReadFor(int timeoutMs) { return Read(static_cast<size_t>(-1) / 2, timeoutMs); }

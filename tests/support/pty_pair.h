@@ -1,7 +1,10 @@
 #pragma once
 // A pseudo-terminal pair as a serial line for tests: the code under test opens path(), the
 // test plays the other end through the master side with raw bytes.
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace quillon::test {
 
@@ -25,6 +28,23 @@ class PtyPair {
   int master_ = -1;
   int slave_ = -1;  // kept open so the line exists until the test opens it
   std::string path_;
+};
+
+// Writes `bytes` to a line after `ms` unless it is destroyed first. It ends a read that an
+// abort or a time-out should have ended long before, so that the test fails (the read returns
+// what was written) instead of hanging; no bound on how soon the read must end.
+class LineBackstop {
+ public:
+  LineBackstop(PtyPair& line, std::string bytes, int ms = 20000);
+  ~LineBackstop();
+  LineBackstop(const LineBackstop&) = delete;
+  LineBackstop& operator=(const LineBackstop&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool done_ = false;
+  std::thread thread_;
 };
 
 }  // namespace quillon::test
