@@ -98,6 +98,7 @@ TEST_F(ReceptionPause, ThreadInALongReadLetsGoWithinOneTimeOutAndTakesTheLineBac
   EXPECT_TRUE(LineIsFree()) << "the thread closed the line before it said paused";
   EXPECT_EQ(status[1].LedState.load(), kLedClosed);
 
+  app.PortSettings[1].AckNakRxTimeout = 1000;  // a shorter wait for the next pause
   control.ReleasePause(1);
   ASSERT_TRUE(LogShows("Schnittstelle wird für den Datenempfang wieder geöffnet", kWaitMs))
       << Log();
