@@ -69,6 +69,28 @@ int TOrvAckNak::WaitForStart() {
   }
 }
 
+int TOrvAckNak::LexLine(LexEvent& event) {
+  uint8_t chunk[kFrameSize];
+  for (;;) {
+    size_t count = 0;
+    if (device_.Buffered() == 0) {
+      // Nothing buffered: ReadChar waits for the line with the port's time-out and its
+      // interruptions, as it would for any single character.
+      const int r = ReadChar(chunk[0]);
+      if (r != 1) return r;
+      count = 1;
+    }
+    // What is buffered is taken in one piece, never more than the lexer takes before its next
+    // event: the rest stays for the next call and for the other readers of the line.
+    const size_t wanted = std::min(lexer_.Needed(), sizeof chunk);
+    while (count < wanted && device_.TakeByte(chunk[count])) ++count;
+    rxRemaining = static_cast<uint16_t>(std::min<size_t>(device_.Buffered(), 0xFFFF));
+    SetLastError(rc::kOk);
+    event = lexer_.Feed(chunk, count, blockCounter);
+    if (event.kind != LexKind::None) return 1;
+  }
+}
+
 int TOrvAckNak::ReceiveBlock(char firstFlag) {
   if (!IsOpen()) return Fail(rc::kNotOpen);
   if (firstFlag == kTypeFirst) {
@@ -88,56 +110,58 @@ int TOrvAckNak::ReceiveBlock(char firstFlag) {
   };
   while (failures <= 5) {
     frame_[0] = 0;
-    const int start = WaitForStart();
-    if (start != rc::kOk) {
-      if (start == rc::kTimeout && lastFailure != 0) {
-        SetLastError(lastFailure);
-        frame_[0] = kStart;
-        PostError(portNumber_, lastFailure);
+    lexer_.Restart();
+    LexEvent event;
+    const int read = LexLine(event);
+    if (read != 1) {
+      const LexState state = lexer_.State();
+      const size_t taken = lexer_.Taken();
+      lexer_.Cut();
+      if (state == LexState::Hunting) {
+        // No block began.
+        if (read == rc::kTimeout && lastFailure != 0) {
+          SetLastError(lastFailure);
+          frame_[0] = kStart;
+          PostError(portNumber_, lastFailure);
+        }
+        return read;
       }
-      return start;
-    }
-    frame_[0] = kStart;
-    char* text = reinterpret_cast<char*>(frame_);
-    if (ReadBlock(text + 1, 2) < 2 || GetLastError() != rc::kOk) {
-      reject(0);
+      if (state == LexState::Length) {
+        // Cut inside the length digits: rejected without a code of its own; after one digit
+        // the read itself counts as done.
+        if (taken > 1) SetLastError(rc::kOk);
+        reject(0);
+      } else {
+        reject(rc::kTooFewChars);
+      }
       continue;
     }
-    const int n = ParseHex2(frame_ + 1);
-    if (n < 0) {
-      // Length digits that are no hex number: the block cannot be framed.
-      reject(rc::kTooFewChars);
-      continue;
+    switch (event.kind) {
+      case LexKind::EndBlock:
+        lastActivity = 0;
+        if (autoAck) SendAck();
+        frame_[0] = 0;
+        dataLength_ = 0;
+        SetLastError(rc::kOk);
+        return rc::kEndOfTransfer;
+      case LexKind::Block:
+        lastActivity = 0;
+        if (autoAck) SendAck();
+        frame_[event.length + 4] = 0;
+        dataLength_ = event.length;
+        StepCounter();
+        SetLastError(rc::kOk);
+        return rc::kBlockReceived;
+      case LexKind::BadLength:
+        // Length digits that are no hex number: the block cannot be framed.
+        reject(rc::kTooFewChars);
+        break;
+      case LexKind::NoCr: reject(rc::kNoCr); break;
+      case LexKind::BadCounter: reject(rc::kBadCounter); break;
+      case LexKind::BadChecksum: reject(rc::kBadChecksum); break;
+      case LexKind::None:
+      case LexKind::Cut: reject(0); break;  // LexLine reports neither
     }
-    const int got = ReadBlock(text + 3, n + 5);
-    const int readError = GetLastError();
-    if (got < n + 5 || readError != rc::kOk || frame_[n + 7] != kCr) {
-      reject(got < n + 5                ? rc::kTooFewChars
-             : readError != rc::kOk     ? readError
-             : frame_[n + 7] != kCr     ? rc::kNoCr
-                                        : rc::kTooManyNaks);
-      continue;
-    }
-    const int verdict = CheckFrame(frame_, n, blockCounter);
-    if (verdict == rc::kEndOfTransfer) {
-      lastActivity = 0;
-      if (autoAck) SendAck();
-      frame_[0] = 0;
-      dataLength_ = 0;
-      SetLastError(rc::kOk);
-      return rc::kEndOfTransfer;
-    }
-    if (verdict != rc::kBlockReceived) {
-      reject(verdict);
-      continue;
-    }
-    lastActivity = 0;
-    if (autoAck) SendAck();
-    frame_[n + 4] = 0;
-    dataLength_ = n;
-    StepCounter();
-    SetLastError(rc::kOk);
-    return rc::kBlockReceived;
   }
   if (lastFailure != 0) PostError(portNumber_, lastFailure);
   return 0;

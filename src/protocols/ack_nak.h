@@ -10,6 +10,7 @@
 #include <string>
 
 #include "protocols/ack_nak_frame.h"
+#include "protocols/block_lexer.h"
 #include "serial/orv_comm.h"
 
 namespace quillon {
@@ -57,9 +58,13 @@ class TOrvAckNak : public TOrvComm {
 
  private:
   void StepCounter();
+  // Feeds the lexer from the line until it reports an event (1), or returns the code of the
+  // read that brought nothing (time-out, abort, shutdown, broken line).
+  int LexLine(acknak::LexEvent& event);
   int SendFileBody(const std::string& fileName, int64_t fileSize, const Progress& progress);
 
   uint8_t frame_[acknak::kFrameSize] = {};
+  acknak::BlockLexer lexer_{frame_};
   int dataLength_ = 0;
 };
 
