@@ -22,20 +22,13 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 #include "com_settings_dialog.h"
 
 namespace sollex {
 namespace {
-
-const QEvent::Type kReportEvent = static_cast<QEvent::Type>(QEvent::User + 1);
-
-class ReportEvent : public QEvent {
- public:
-  explicit ReportEvent(Report r) : QEvent(kReportEvent), report(std::move(r)) {}
-  Report report;
-};
 
 constexpr int kWindowWidth = 470;
 constexpr int kStartDelayMs = 500;
@@ -49,22 +42,41 @@ const char* const kLedDone = "background:#3cb43c; border:1px solid #207020; colo
 }  // namespace
 
 // One transfer as the dialog and its worker thread share it; it lives until both let go.
-// Reports reach the dialog until the dialog detaches (at closing), so that a worker ending
-// after that reports into nothing; the worker's end is a condition the dialog can wait for.
+// The worker queues its reports here and asks the window thread to take them; they reach the
+// dialog until it detaches (at closing), so that a worker ending after that reports into
+// nothing. The worker's end is a condition the dialog can wait for.
 struct SollexDialog::Run {
   CancelFlag cancel;
   std::mutex mutex;
   std::condition_variable ended;
-  QObject* target = nullptr;  // guarded by mutex
-  bool finished = false;      // guarded by mutex
+  QObject* target = nullptr;   // guarded by mutex
+  std::deque<Report> reports;  // guarded by mutex
+  bool called = false;         // guarded by mutex: a call to take the reports is on its way
+  bool finished = false;       // guarded by mutex
 
   void Post(const Report& r) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (target) QCoreApplication::postEvent(target, new ReportEvent(r));
+    if (!target) return;
+    reports.push_back(r);
+    if (!called) {
+      called = true;
+      QMetaObject::invokeMethod(target, "TakeReports", Qt::QueuedConnection);
+    }
+  }
+  bool Take(Report& r) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (reports.empty()) {
+      called = false;
+      return false;
+    }
+    r = std::move(reports.front());
+    reports.pop_front();
+    return true;
   }
   void Detach() {
     std::lock_guard<std::mutex> lock(mutex);
     target = nullptr;
+    reports.clear();
   }
   void Finish() {
     {
@@ -326,18 +338,17 @@ void SollexDialog::StopWorker() {
     run_->Detach();
     run_->cancel.Set();
   }
-  QCoreApplication::removePostedEvents(this, kReportEvent);
   if (!worker_.joinable()) return;
   if (WaitForWorker(kWorkerWaitMs)) worker_.join();
   else worker_.detach();  // it holds its own share of the run and reports into nothing
 }
 
-bool SollexDialog::event(QEvent* e) {
-  if (e->type() == kReportEvent) {
-    Handle(static_cast<ReportEvent*>(e)->report);
-    return true;
-  }
-  return QDialog::event(e);
+void SollexDialog::TakeReports() {
+  // One at a time: a box shown for one report may run a nested event loop, and whatever is
+  // taken there still comes in order from the same queue.
+  const std::shared_ptr<Run> run = run_;
+  Report report;
+  while (run && run->Take(report)) Handle(report);
 }
 
 QString SollexDialog::BankPath(long bank) const {

@@ -60,10 +60,13 @@ class SollexDialog : public QDialog {
   void MoreInfo();
 
  protected:
-  bool event(QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void reject() override;
+
+ private slots:
+  // Handles the reports the worker has queued, in order.
+  void TakeReports();
 
  private:
   struct Run;
