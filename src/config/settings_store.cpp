@@ -2,7 +2,6 @@
 // of poll addresses and modem passwords, and the repair of a file with missing keys.
 #include "config/settings_store.h"
 
-#include <cstdlib>
 #include <exception>
 #include <type_traits>
 
@@ -15,7 +14,11 @@
 namespace quillon {
 namespace {
 
-bool IsPortArgument(int p) { return p != 0 && p >= -kPortCount && p <= kPortCount; }
+bool IsPort(int n) { return n >= 1 && n <= kPortCount; }
+
+SettingsSlot OtherSlot(SettingsSlot slot) {
+  return slot == SettingsSlot::Edit ? SettingsSlot::Live : SettingsSlot::Edit;
+}
 
 template <class Record, class T>
 T& Resolve(SettingsTarget target, T Record::*member) {
@@ -190,12 +193,14 @@ bool SaveStep(SettingsStep step, int n, SettingsTarget target, const TAppInfo& i
 
 }  // namespace
 
-TQuillonOpt& SettingsStore::Slot(int p) { return app_.PortSettings[p > 0 ? 0 : -p]; }
+TQuillonOpt& SettingsStore::Slot(SettingsSlot slot, int n) {
+  return app_.PortSettings[slot == SettingsSlot::Edit ? 0 : n];
+}
 
 void SettingsStore::CreatePortLists() {
   for (TQuillonOpt& slot : app_.PortSettings) slot = TQuillonOpt{};
   for (int n = 1; n <= kPortCount; ++n) {
-    if (app_.GlobalApp.PortPresent[n]) LoadPortSettings(-n);
+    if (app_.GlobalApp.PortPresent[n]) LoadPortSettings(SettingsSlot::Live, n);
   }
   const LastExtLog last = ReadLastExtLog();
   app_.GlobalApp.ExtLogIndex = last.Index;
@@ -209,12 +214,11 @@ void SettingsStore::FreePortLists() {
   }
 }
 
-bool SettingsStore::LoadWithoutRepair(int p) {
-  const int n = std::abs(p);
+bool SettingsStore::LoadWithoutRepair(SettingsSlot slot, int n) {
   const IniFile file(app_.AppInfo.IniPath);
   app_.GlobalApp.Language = file.ReadString(SectionName(SettingsSection::General, n),
                                             key::kLanguage, key::kDefaultLanguage);
-  const SettingsTarget target{Slot(p), app_.GlobalApp};
+  const SettingsTarget target{Slot(slot, n), app_.GlobalApp};
   bool complete = true;
   for (const SettingsStep step : kSettingsSteps) {
     complete = LoadStep(step, n, target, app_.AppInfo) && complete;
@@ -222,31 +226,33 @@ bool SettingsStore::LoadWithoutRepair(int p) {
   return complete;
 }
 
-bool SettingsStore::LoadPortSettings(int p) {
-  if (!IsPortArgument(p)) return false;
-  const bool complete = LoadWithoutRepair(p);
+bool SettingsStore::LoadPortSettings(SettingsSlot slot, int n) {
+  if (!IsPort(n)) return false;
+  const bool complete = LoadWithoutRepair(slot, n);
   if (!complete) {
     // Write the defaults that were used, then load the other slot of the port from the
     // repaired file. Without repair: when the file cannot be written, loading again would
     // find the same keys missing and never end.
-    SavePortSettings(p);
-    LoadWithoutRepair(-p);
-    ui_.ShowMessage(MessageKind::Information, Format(txt::kSettingsRepaired, std::abs(p)));
+    SavePortSettings(slot, n);
+    LoadWithoutRepair(OtherSlot(slot), n);
+    ui_.ShowMessage(MessageKind::Information, Format(txt::kSettingsRepaired, n));
   }
   return complete;
 }
 
-bool SettingsStore::SavePortSettings(int p) {
-  if (!IsPortArgument(p)) return false;
-  const int n = std::abs(p);
+bool SettingsStore::SavePortSettings(SettingsSlot slot, int n) {
+  if (!IsPort(n)) return false;
   const std::string& path = app_.AppInfo.IniPath;
+  // Only a save of the edit copy makes the port a source the setup dialog offers to copy.
+  const int lastConfig = slot == SettingsSlot::Edit ? n : -n;
   bool ok = false;
   try {
-    ok = IniFile(path).WriteInteger(SectionName(SettingsSection::Settings, n), key::kLastConfig, p);
+    ok = IniFile(path).WriteInteger(SectionName(SettingsSection::Settings, n), key::kLastConfig,
+                                    lastConfig);
   } catch (const std::exception&) {
     ok = false;
   }
-  const SettingsTarget target{Slot(p), app_.GlobalApp};
+  const SettingsTarget target{Slot(slot, n), app_.GlobalApp};
   for (const SettingsStep step : kSettingsSteps) {
     const bool stepOk = SaveStep(step, n, target, app_.AppInfo);
     // The polling step erases its section before writing it; the user hears of a failed

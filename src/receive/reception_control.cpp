@@ -89,7 +89,7 @@ void ReceptionControl::ReapFinished() {
 bool ReceptionControl::RequestPause(int port) {
   if (!threads_[port]) {
     SettingsStore store(env_->app, env_->ui);
-    store.LoadPortSettings(-port);
+    store.LoadPortSettings(SettingsSlot::Live, port);
     return true;
   }
   return threads_[port]->RequestPause();

@@ -157,13 +157,13 @@ void TQuillonSetupForm::ShowPort(int n) {
     const bool enabled = IniFile(context_.app.AppInfo.IniPath)
                              .ReadBool(SectionName(SettingsSection::Interface, n), key::kEnabled,
                                        false);
-    store.LoadPortSettings(+source);
+    store.LoadPortSettings(SettingsSlot::Edit, source);
     context_.Edit().Enabled = enabled;
-    store.SavePortSettings(+n);
-    store.LoadPortSettings(-source);
+    store.SavePortSettings(SettingsSlot::Edit, n);
+    store.LoadPortSettings(SettingsSlot::Live, source);
   }
   setWindowTitle(QString::fromStdString(Format(txt::kSetupPortCaption, n)));
-  store.LoadPortSettings(+n);
+  store.LoadPortSettings(SettingsSlot::Edit, n);
   FillPages({interface_, data_, files_, processing_, polling_, modem_, net_, options_, ackNak_});
   modified_ = false;
   apply_->setEnabled(false);
@@ -189,8 +189,8 @@ void TQuillonSetupForm::MarkModified() {
 }
 
 bool TQuillonSetupForm::SaveEditedPort() {
-  if (!context_.store.SavePortSettings(+editPort_)) return false;
-  context_.store.LoadPortSettings(-editPort_);
+  if (!context_.store.SavePortSettings(SettingsSlot::Edit, editPort_)) return false;
+  context_.store.LoadPortSettings(SettingsSlot::Live, editPort_);
   return true;
 }
 
@@ -203,9 +203,9 @@ void TQuillonSetupForm::CancelClicked() {
 }
 
 void TQuillonSetupForm::ApplyClicked() {
-  const bool ok = context_.store.SavePortSettings(+editPort_);
+  const bool ok = context_.store.SavePortSettings(SettingsSlot::Edit, editPort_);
   modified_ = !ok;
-  if (ok) context_.store.LoadPortSettings(-editPort_);
+  if (ok) context_.store.LoadPortSettings(SettingsSlot::Live, editPort_);
   apply_->setEnabled(false);
 }
 

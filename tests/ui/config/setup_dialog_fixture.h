@@ -92,10 +92,10 @@ class SetupDialogTest : public ::testing::Test {
   // COM n as saved from the dialog before: complete, active, "Letze Konfiguration" = n.
   void Configured(int n, const std::string& baud = "9600") {
     SettingsStore store(app_, ui_);
-    store.LoadPortSettings(+n);
+    store.LoadPortSettings(SettingsSlot::Edit, n);
     app_.PortSettings[0].Enabled = true;
     app_.PortSettings[0].Baudrate = std::stoi(baud);
-    ASSERT_TRUE(store.SavePortSettings(+n));
+    ASSERT_TRUE(store.SavePortSettings(SettingsSlot::Edit, n));
     ui_.messages.clear();
   }
 

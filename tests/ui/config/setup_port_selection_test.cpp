@@ -69,7 +69,7 @@ TEST_F(PortSelection, DeclinedCopyOrNoDialogSaveBeforeGivesTheDefaults) {
   Click("OkBtn");
 
   // The last save was a start-up repair (a negative port): nothing is offered.
-  SettingsStore(app_, ui_).LoadPortSettings(-4);
+  SettingsStore(app_, ui_).LoadPortSettings(SettingsSlot::Live, 4);
   Click("Com3ChkBox");
   EXPECT_EQ(form_->EditPort(), 3);
   EXPECT_EQ(answers_.seen().size(), 1u) << "no copy question";

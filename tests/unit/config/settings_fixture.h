@@ -31,7 +31,7 @@ class SettingsTest : public ::testing::Test {
   }
   // A file holding every key of COM n, written by the repair of an empty file.
   void MakeComplete(int n = 1) {
-    store_.LoadPortSettings(-n);
+    store_.LoadPortSettings(SettingsSlot::Live, n);
     ui_.messages.clear();
   }
   void Set(const std::string& section, const std::string& key, const std::string& value) {

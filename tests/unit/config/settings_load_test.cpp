@@ -60,7 +60,7 @@ TEST_F(SettingsTest, EmptyFileIsRepairedOncePerPresentPort) {
   EXPECT_EQ(app_.GlobalApp.ExtLogIndex, -1);
 
   ui_.messages.clear();
-  EXPECT_TRUE(store_.LoadPortSettings(-1));
+  EXPECT_TRUE(store_.LoadPortSettings(SettingsSlot::Live, 1));
   EXPECT_TRUE(ui_.messages.empty());
 }
 
@@ -117,7 +117,7 @@ TEST_F(SettingsTest, StoredValuesLoadOrAreReplacedByTheirDefault) {
     Set(c.section, c.key, c.stored);
     const std::string legend = c.key + "=" + c.stored;
 
-    EXPECT_EQ(store_.LoadPortSettings(-1), !c.reported) << legend;
+    EXPECT_EQ(store_.LoadPortSettings(SettingsSlot::Live, 1), !c.reported) << legend;
     EXPECT_EQ(c.field(app_), c.expected) << legend;
     EXPECT_EQ(ui_.messages.size(), c.reported ? 1u : 0u) << legend;
     if (c.reported) {
@@ -143,7 +143,7 @@ TEST_F(SettingsTest, ForwardingListsSplitAtBars) {
     Set(kS7, "TCP/IP-Sockets", tcp);
     Set(kS7, "FTP", ftp);
     const std::string legend = status + " / " + tcp + " / " + ftp;
-    EXPECT_EQ(store_.LoadPortSettings(-1), !reported) << legend;
+    EXPECT_EQ(store_.LoadPortSettings(SettingsSlot::Live, 1), !reported) << legend;
     const TQuillonOpt& o = app_.PortSettings[1];
     EXPECT_EQ(Int(o.NetActive) + " " + Int(o.NetKind) + " " + o.TcpAddress + " " + Int(o.TcpPort) +
                   " " + o.FtpHost + "|" + o.FtpUser + "|" + o.FtpPassword + "|" + o.FtpMode + "|" +
@@ -162,14 +162,14 @@ TEST_F(SettingsTest, NumberedListsOfAddressesAndPasswords) {
   Set(kS6, "Paßwort1", "ab=cd");
   Set(kS6, "Paßwort7", "xyz");
   Set(kS6, "paßwort3", "lower case key is no password");
-  EXPECT_TRUE(store_.LoadPortSettings(-1));
+  EXPECT_TRUE(store_.LoadPortSettings(SettingsSlot::Live, 1));
   EXPECT_EQ(app_.PortSettings[1].PollAddresses, (std::vector<std::string>{"A", "b"}))
       << "sorted, duplicate ignored, stops at the gap";
   EXPECT_EQ(app_.PortSettings[1].ModemPasswords, (std::vector<std::string>{"ab", "xyz"}));
 
   // Saving renumbers both lists and drops what is no longer in them.
   app_.PortSettings[1].PollAddresses = {"c"};
-  ASSERT_TRUE(store_.SavePortSettings(-1));
+  ASSERT_TRUE(store_.SavePortSettings(SettingsSlot::Live, 1));
   const IniDocument doc = IniFile(ini()).Load();
   EXPECT_EQ(doc.SectionKeys(kS5),
             (std::vector<std::string>{"Polling", "Pollingtakt", "Länge Pollingadresse",

@@ -13,25 +13,28 @@ namespace {
 TEST_F(SettingsTest, RepairFlipsTheSlotAndRemembersTheSignedPort) {
   MakeComplete(2);
   Set("Schnittstellenparameter für COM2:", "Baudrate", "-1");
-  EXPECT_FALSE(store_.LoadPortSettings(-2));
+  EXPECT_FALSE(store_.LoadPortSettings(SettingsSlot::Live, 2));
   EXPECT_EQ(Get("Einstellungen", "Letze Konfiguration"), "-2");
   EXPECT_EQ(app_.PortSettings[0].PortName, "COM2:") << "live load finishes with the edit copy";
 
   app_.PortSettings[0].Baudrate = 4800;
-  ASSERT_TRUE(store_.SavePortSettings(2));
+  ASSERT_TRUE(store_.SavePortSettings(SettingsSlot::Edit, 2));
   EXPECT_EQ(Get("Einstellungen", "Letze Konfiguration"), "2");
   EXPECT_EQ(store_.GetCopySourcePort(3), 2) << "COM3 was never configured";
   EXPECT_EQ(store_.GetCopySourcePort(2), -1);
+  EXPECT_FALSE(store_.SavePortSettings(SettingsSlot::Edit, 9));
+  EXPECT_FALSE(store_.LoadPortSettings(SettingsSlot::Live, 0));
+  EXPECT_EQ(Get("Einstellungen", "Letze Konfiguration"), "2") << "no port, nothing written";
 }
 
 TEST_F(SettingsTest, PollingWithoutAddressesIsSavedOff) {
   MakeComplete();
   app_.PortSettings[1].PollEnabled = true;
-  ASSERT_TRUE(store_.SavePortSettings(-1));
+  ASSERT_TRUE(store_.SavePortSettings(SettingsSlot::Live, 1));
   EXPECT_EQ(Get(kS5, "Polling"), "0");
   app_.PortSettings[1].PollEnabled = true;
   app_.PortSettings[1].PollAddresses = {"12345"};
-  ASSERT_TRUE(store_.SavePortSettings(-1));
+  ASSERT_TRUE(store_.SavePortSettings(SettingsSlot::Live, 1));
   EXPECT_EQ(Get(kS5, "Polling"), "1");
 }
 
@@ -44,7 +47,7 @@ TEST_F(SettingsTest, DamagedFileLoadsDefaultsAndKeepsTheUsersKeys) {
       "Stopbits=-2147483649\nParit\xE4t=\0\0\nEigener Schl\xFCssel=bleibt\n"
       "[Schnittstellenparameter f\xFCr COM1:]\nZeichenverz\xF6gerung=5\n"
       "[Eigene Sektion]\nx=1\n[Pollingparameter f\xFCr COM1:]\nPollingtakt=5000000000\n"s);
-  EXPECT_FALSE(store_.LoadPortSettings(-1));
+  EXPECT_FALSE(store_.LoadPortSettings(SettingsSlot::Live, 1));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, Format(txt::kSettingsRepaired, 1));
   const TQuillonOpt& o = app_.PortSettings[1];
@@ -56,7 +59,7 @@ TEST_F(SettingsTest, DamagedFileLoadsDefaultsAndKeepsTheUsersKeys) {
   EXPECT_EQ(Get(kS1, "Eigener Schlüssel"), "bleibt");
   EXPECT_EQ(Get("Eigene Sektion", "x"), "1");
   ui_.messages.clear();
-  EXPECT_TRUE(store_.LoadPortSettings(-1));
+  EXPECT_TRUE(store_.LoadPortSettings(SettingsSlot::Live, 1));
   EXPECT_TRUE(ui_.messages.empty());
 }
 
@@ -70,7 +73,7 @@ TEST_F(SettingsTest, ReadOnlyFileFailsOncePerSaveAndKeepsMemory) {
   const std::string saveFailed = Format(txt::kSettingsSaveFailed, ini());
 
   for (int call = 1; call <= 2; ++call) {
-    EXPECT_FALSE(store_.SavePortSettings(-1));
+    EXPECT_FALSE(store_.SavePortSettings(SettingsSlot::Live, 1));
     EXPECT_EQ(ui_.Count(saveFailed), call);
   }
   EXPECT_EQ(Bytes(), bytes);
@@ -84,7 +87,7 @@ TEST_F(SettingsTest, ReadOnlyFileFailsOncePerSaveAndKeepsMemory) {
   ASSERT_EQ(chmod(ini().c_str(), 0644), 0);
   Set(kS1, "Baudrate", "-1");
   ASSERT_EQ(chmod(ini().c_str(), 0444), 0);
-  EXPECT_FALSE(store_.LoadPortSettings(-1));
+  EXPECT_FALSE(store_.LoadPortSettings(SettingsSlot::Live, 1));
   EXPECT_EQ(ui_.Count(saveFailed), 1);
   EXPECT_EQ(ui_.Count(Format(txt::kSettingsRepaired, 1)), 1);
 }
@@ -113,13 +116,13 @@ TEST_F(SettingsTest, Windows1252FileIsRewrittenByteForByte) {
       "Modemstatus-Pollzeit=2\r\nExterne Pa\xDFwortdatei benutzen=0\r\nExterne Pa\xDFwortdatei=\r\n"
       "Interne Pa\xDFwortliste benutzen=1\r\nPa\xDFwort1=geheim\r\n";
   WriteBytes(before);
-  ASSERT_TRUE(store_.LoadPortSettings(-1));
+  ASSERT_TRUE(store_.LoadPortSettings(SettingsSlot::Live, 1));
   EXPECT_EQ(app_.PortSettings[1].Parity, 2);
   EXPECT_EQ(app_.PortSettings[1].FileName, "/daten/Müller.dat");
   EXPECT_EQ(app_.PortSettings[1].PollAddresses, std::vector<std::string>{"12345"});
 
   app_.PortSettings[1].Parity = 1;
-  ASSERT_TRUE(store_.SavePortSettings(-1));
+  ASSERT_TRUE(store_.SavePortSettings(SettingsSlot::Live, 1));
   std::string expected = before;
   const std::string changed = "Parit\xE4t=2";
   expected.replace(expected.find(changed), changed.size(), "Parit\xE4t=1");
@@ -130,7 +133,7 @@ TEST_F(SettingsTest, Utf8FileStaysUtf8) {
   WriteBytes(
       "[Schnittstellenparameter für COM1:]\nParität=2\n"
       "[Pollingparameter für COM1:]\nGeräteadresse 1=Straße\n");
-  EXPECT_FALSE(store_.LoadPortSettings(-1)) << "the other keys are missing";
+  EXPECT_FALSE(store_.LoadPortSettings(SettingsSlot::Live, 1)) << "the other keys are missing";
   EXPECT_EQ(app_.PortSettings[1].Parity, 2);
   EXPECT_EQ(app_.PortSettings[1].PollAddresses, std::vector<std::string>{"Straße"});
   const std::string after = Bytes();
