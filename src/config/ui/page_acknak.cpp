@@ -29,8 +29,8 @@ AckNakPage::AckNakPage(SetupContext& context, QWidget* parent) : SetupPage(conte
 }
 
 void AckNakPage::FillValues() {
-  receive_->setValue(Opt().AckNakRxTimeout);
-  send_->setValue(Opt().AckNakTxTimeout);
+  ShowNumber(receive_, Opt().AckNakRxTimeout);
+  ShowNumber(send_, Opt().AckNakTxTimeout);
 }
 
 void AckNakPage::ApplyRules() {

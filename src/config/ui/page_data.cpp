@@ -91,7 +91,7 @@ void DataPage::FillValues() {
   Select(header_, opt.WithHeader ? 0 : 1);
   Select(typeChar_, opt.WithTypeChar ? 0 : 1);
   Select(clockSync_, opt.ClockSync ? 1 : 0);
-  clockTimeout_->setValue(opt.ClockSyncTimeout);
+  ShowNumber(clockTimeout_, opt.ClockSyncTimeout);
 }
 
 void DataPage::ApplyRules() {

@@ -116,8 +116,8 @@ void FilesPage::FillValues() {
   if (opt.FirstSeqNo < 0) opt.FirstSeqNo = 0;
   fileName_->setText(QString::fromStdString(opt.FileName));
   Select(mode_, opt.FileMode);
-  digits_->setValue(opt.SeqDigits);
-  first_->setValue(opt.FirstSeqNo);
+  ShowNumber(digits_, opt.SeqDigits);
+  ShowNumber(first_, opt.FirstSeqNo);
   UpdatePreview();
 }
 

@@ -167,7 +167,7 @@ void ModemPage::FillValues() {
   usePasswordFile_->setChecked(opt.UseModemPasswordFile);
   passwordFile_->setText(QString::fromStdString(opt.ModemPasswordFile));
   for (const StringField& s : strings_) s.edit->setText(QString::fromStdString(opt.*s.field));
-  pollTime_->setValue(opt.ModemPollTime);
+  ShowNumber(pollTime_, opt.ModemPollTime);
 }
 
 void ModemPage::ApplyRules() {

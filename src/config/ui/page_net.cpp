@@ -140,7 +140,7 @@ void NetPage::FillValues() {
   ftpUser_->setText(QString::fromStdString(opt.FtpUser));
   ftpPassword_->setText(QString::fromStdString(opt.FtpPassword));
   Select(ftpMode_, opt.FtpMode == "A" ? 0 : 1);
-  ftpTimeout_->setValue(opt.FtpTimeout);
+  ShowNumber(ftpTimeout_, opt.FtpTimeout);
   ftpDir_->setText(QString::fromStdString(opt.FtpDir));
 }
 

@@ -83,7 +83,7 @@ void OptionsPage::FillValues() {
   Select(logLevel_, opt.LogLevel);
   Select(programStart_, global.Autostart ? 1 : 0);
   extLogDir_->setText(QString::fromStdString(global.ExtLogDir));
-  extLogDays_->setValue(global.ExtLogDays);
+  ShowNumber(extLogDays_, global.ExtLogDays);
   Select(logPrinter_, global.LogPrinter);
 }
 

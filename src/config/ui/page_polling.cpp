@@ -129,7 +129,7 @@ void PollingPage::FillValues() {
   const TQuillonOpt& opt = Opt();
   Select(status_, opt.PollEnabled ? 1 : 0);
   Select(addressLength_, opt.PollAddrLen - kShortestAddress);
-  interval_->setValue(opt.PollInterval);
+  ShowNumber(interval_, opt.PollInterval);
   pollTest_->SetInterval(opt.PollInterval);
   ShowAddresses();
 }

@@ -4,8 +4,16 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QSpinBox>
+#include <algorithm>
 
 namespace quillon {
+namespace {
+
+// The range a spin box offers, kept beside the one it shows.
+constexpr const char* kOfferedMin = "quillonOfferedMin";
+constexpr const char* kOfferedMax = "quillonOfferedMax";
+
+}  // namespace
 
 QString U8(const char* text) { return QString::fromUtf8(text); }
 
@@ -39,9 +47,22 @@ QSpinBox* SetupPage::NewSpin(const char* name, int min, int max, int step) {
   auto* spin = new QSpinBox(this);
   spin->setObjectName(name);
   spin->setRange(min, max);
+  spin->setProperty(kOfferedMin, min);
+  spin->setProperty(kOfferedMax, max);
   spin->setSingleStep(step);
   spin->setMinimumWidth(90);
+  // A value back inside the offered range closes a range widened for a stored number.
+  connect(spin, &QSpinBox::valueChanged, spin, [spin, min, max](int value) {
+    if (value >= min && value <= max) spin->setRange(min, max);
+  });
   return spin;
+}
+
+void SetupPage::ShowNumber(QSpinBox* spin, int value) {
+  const int min = spin->property(kOfferedMin).toInt();
+  const int max = spin->property(kOfferedMax).toInt();
+  spin->setRange(std::min(min, value), std::max(max, value));
+  spin->setValue(value);
 }
 
 QGroupBox* SetupPage::NewGroup(const char* title, QWidget* parent) {

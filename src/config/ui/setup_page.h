@@ -49,7 +49,12 @@ class SetupPage : public QWidget {
   QComboBox* NewCombo(const char* name, const char* const (&items)[N]) {
     return NewCombo(name, items, N);
   }
+  // A spin box offering min..max in steps of `step`.
   QSpinBox* NewSpin(const char* name, int min, int max, int step);
+  // Shows a stored number as it is, also one outside the spin box's range (a settings file
+  // edited by hand may hold any number): the field shows what is saved. The range widens to
+  // take the value until the user picks one inside it.
+  static void ShowNumber(QSpinBox* spin, int value);
   static QGroupBox* NewGroup(const char* title, QWidget* parent);
   // A form layout with the dialog's spacing.
   static QFormLayout* NewForm(QWidget* parent);

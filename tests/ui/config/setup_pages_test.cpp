@@ -183,12 +183,23 @@ TEST_F(SetupPages, TcpAndFtpExcludeEachOtherAndWarnAboutTheFileMode) {
   EXPECT_EQ(Get(S7(1), "TCP/IP-Sockets"), "10.0.0.5|4000");
   EXPECT_EQ(Get(S7(1), "FTP"), "ftp.example.org|||A|10000|");
 
+  // A time-out the field does not offer (0 in a file edited by hand) is shown and saved as it
+  // is; once the user picks one, the field offers its own range again.
+  ASSERT_TRUE(IniFile(app_.AppInfo.IniPath).WriteString(S7(1), "FTP", "ftp.example.org|||A|0|"));
   Click("CfgBtn1");
   ShowPage("TCPIP");
+  auto* timeout = Find<QSpinBox>("FTPTO");
+  EXPECT_EQ(timeout->value(), 0);
   Choose("FTPStatus", 0);
   EXPECT_FALSE(app_.PortSettings[0].NetActive);
   EXPECT_EQ(app_.PortSettings[0].NetKind, 0);
   EXPECT_EQ(Find<QLineEdit>("TCPIPAdr")->text().toStdString(), "10.0.0.5") << "shown again";
+  Save();
+  EXPECT_EQ(Get(S7(1), "FTP"), "ftp.example.org|||A|0|");
+  Click("CfgBtn1");
+  timeout->stepUp();
+  timeout->stepDown();
+  EXPECT_EQ(app_.PortSettings[0].FtpTimeout, 1000);
 }
 
 TEST_F(SetupPages, EnterMovesOnAndAFullAddressJumpsToThePort) {
