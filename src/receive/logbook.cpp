@@ -82,10 +82,11 @@ bool Logbook::Add(int port, const std::string& rawText) {
     return true;
   }
 
+  // Whether a port takes part is its active flag, as reception uses it: a port ticked in the
+  // setup dialog without its pages saved has a live slot that still holds the old "Aktiviert".
   std::vector<int> ports;
   for (int n = 1; n <= kPortCount; ++n) {
-    if (global.PortPresent[n] && app_.PortSettings[n].Enabled &&
-        app_.PortSettings[n].LogLevel != 0) {
+    if (global.PortPresent[n] && global.PortActive[n] && app_.PortSettings[n].LogLevel != 0) {
       ports.push_back(n);
     }
   }

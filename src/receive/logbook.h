@@ -37,8 +37,8 @@ class Logbook {
   // replacing the file whole; a failure is shown in an error box.
   void Save(int port);
 
-  // One line for a port (1..8), or for every present, enabled port with kAllPorts. A line for a
-  // port whose LogLevel is 0 is dropped. An empty text only refreshes the display.
+  // One line for a port (1..8), or for every present, active port (PortActive) with kAllPorts.
+  // A line for a port whose LogLevel is 0 is dropped. An empty text only refreshes the display.
   void AddLine(int port, const std::string& text);
 
   // Moves the pending LogLines of a port (all ports when port < 1) into the logbook; with

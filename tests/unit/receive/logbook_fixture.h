@@ -35,6 +35,7 @@ class LogbookTest : public ::testing::Test {
     for (int n = 1; n <= kPortCount; ++n) {
       global.PortLogFile[n] = dir_.File("quillon_com" + std::to_string(n) + ".log");
       global.PortPresent[n] = n <= 4;
+      global.PortActive[n] = n != 4;
       app_.PortSettings[n].Enabled = n != 4;
       app_.PortSettings[n].LogLevel = n == 3 ? 0 : 1;
     }
