@@ -13,6 +13,7 @@
 #include "common/texts.h"
 #include "shell/init_paths.h"
 #include "shell/startup.h"
+#include "shell/ui/qt_translation.h"
 
 namespace quillon {
 namespace {
@@ -101,6 +102,7 @@ int RunWindowed(const std::string& exePath, const std::vector<std::string>& args
   char* qtArgv[] = {programName.data(), nullptr};
   QApplication application(qtArgc, qtArgv);
   application.setApplicationName(QString::fromUtf8(txt::kProgramName));
+  InstallGermanQtTranslation(application);
 
   int code = 1;
   {

@@ -1,14 +1,18 @@
 // The main window's ports, pages, menus and keys as the user meets them after the start.
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTranslator>
 
 #include "box_answerer.h"
+#include "shell/ui/qt_translation.h"
 #include "window_fixture.h"
 
 namespace quillon {
@@ -163,6 +167,23 @@ TEST(MainFormLayout, StartWithoutActivePortAsksForSettingsThenCloses) {
   EXPECT_EQ(answers.seen().back().text,
             "Das Programm wird beendet, da keine serielle Schnittstelle\nkonfiguriert bzw. "
             "aktiviert wurde!");
+}
+
+// Qt's own dialogs, such as the file browser of the settings, speak German like the rest.
+TEST(MainFormLayout, QtsOwnDialogsSpeakGerman) {
+  QTranslator* german = InstallGermanQtTranslation(*qApp);
+  ASSERT_NE(german, nullptr) << "Qt's German translation (qt6-translations-l10n) is missing";
+  {
+    QFileDialog browser;
+    browser.setOption(QFileDialog::DontUseNativeDialog);
+    browser.setAcceptMode(QFileDialog::AcceptSave);
+    EXPECT_EQ(browser.findChild<QLabel*>("lookInLabel")->text(), "Suchen in:");
+    auto* buttons = browser.findChild<QDialogButtonBox*>("buttonBox");
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Save)->text().remove('&'), "Speichern");
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text().remove('&'), "Abbrechen");
+  }
+  QCoreApplication::removeTranslator(german);
+  delete german;
 }
 
 }  // namespace
