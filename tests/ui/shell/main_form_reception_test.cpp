@@ -67,8 +67,9 @@ TEST(MainFormReception, BurstOfEightBusyPortsReachesTheWindow) {
   WindowFixture f;
   constexpr int kLines = 300;
   test::WriteBytes(f.dir.File("viel.txt"), Records(kLines, "Zeile "));
+  // The terminals keep their lines: a line that goes away would show its own status.
   for (int port = 1; port <= 8; ++port) {
-    ASSERT_TRUE(f.Terminal(port, {"--send", "viel.txt", "--header", "KOPF"}));
+    ASSERT_TRUE(f.Terminal(port, {"--send", "viel.txt", "--header", "KOPF", "--stay"}));
     f.Active(port);
     f.Settings(
         "[Dateienparameter f\xFC"
@@ -201,6 +202,53 @@ TEST(MainFormReception, SettingsWhileReceivingAskFirst) {
     EXPECT_EQ(f.Find<QPushButton>("ComBtn1")->text(), "com1:");
     EXPECT_TRUE(f.Find<QAction>("StatusItem")->isChecked());
   }
+}
+
+// "/autostart" acts at the first tick, which comes only after a start without complaint: after
+// an error in the command line the window stays in sight and reception stopped.
+TEST(MainFormReception, CommandLineErrorKeepsTheFirstTickFromStartingReception) {
+  WindowFixture f;
+  f.IdleLine(1);
+  f.Active(1);
+  BoxAnswerer answers;
+  ASSERT_TRUE(f.Start({"/autostart", "b:19200"}));
+  EXPECT_EQ(answers.Count("Parameter b:19200 ist fehlerhaft !"), 1);
+  ASSERT_TRUE(f.receiver->app().GlobalApp.Autostart) << "applied before the error";
+  EXPECT_FALSE(f.Find<QTimer>("Timer")->isActive()) << "no first tick to come";
+  EXPECT_FALSE(f.window().Receiving());
+  EXPECT_FALSE(f.window().isMinimized());
+}
+
+// "$v24close" from a terminal ends its port's reception: the window shows the port stopped,
+// and once the user has stopped and started reception the port receives again.
+TEST(MainFormReception, V24CloseStopsThePortUntilReceptionIsStartedAgain) {
+  WindowFixture f;
+  test::WriteBytes(f.dir.File("close.txt"), "$v24close$\r\n");
+  test::WriteBytes(f.dir.File("data.txt"), "danach\r\n");
+  // The terminal repeats each transfer until it is taken: before reception starts, and its
+  // data while the port is closed.
+  ASSERT_TRUE(f.Terminal(1, {"--send", "close.txt", "--then-send", "data.txt", "--ack-timeout",
+                             "1000", "--max-retries", "1", "--transfer-retries", "1000"}));
+  ASSERT_TRUE(f.HoldLine(1));
+  f.Active(1);
+  f.Settings("[Dateienparameter f\xFC"
+             "r COM1:]\r\nDateiname=" + f.dir.File("eins.dat") + "\r\n");
+  ASSERT_TRUE(f.Start());
+  f.Key(Qt::Key_F5);
+  TLED* led = f.Led("ComLED1");
+  ASSERT_TRUE(WaitUntil([&] { return f.StatusBar() == "Schnittstelle wird geschlossen"; }))
+      << f.StatusBar().toStdString() << f.sims[1]->err();
+  EXPECT_TRUE(WaitUntil([&] { return led->color() == TLED::Color::Yellow && !led->lit(); }));
+  EXPECT_TRUE(f.window().Receiving()) << "the other ports go on";
+
+  f.Key(Qt::Key_F5);
+  f.Key(Qt::Key_F5);
+  ASSERT_TRUE(f.window().Receiving());
+  ASSERT_TRUE(WaitUntil([&] { return f.sims[1]->WaitForOutput("SENT AFTER", 1); }))
+      << f.sims[1]->err();
+  EXPECT_TRUE(WaitUntil([&] {
+    return test::ReadBytes(f.dir.File("eins.dat")).find("+danach") != std::string::npos;
+  })) << test::ReadBytes(f.dir.File("eins.dat"));
 }
 
 // What the send threads will report: a negative port switches the labels to what was sent.

@@ -2,6 +2,9 @@
 // The receiver with its window, run inside the test process: an installation directory with
 // ComRemap.ini and a settings file, lines that are pseudo-terminals (idle or with a simulated
 // terminal), and helpers to find the window's components by their names and to wait for them.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -33,7 +36,10 @@ class WindowFixture {
     for (int port = 1; port <= 8; ++port) lines_[port] = "pts/nirgends";
   }
   // The window and its threads go before the lines they use.
-  ~WindowFixture() { receiver.reset(); }
+  ~WindowFixture() {
+    receiver.reset();
+    for (const int fd : heldLines_) close(fd);
+  }
 
   // COM`port` on an idle line: present, nobody answers.
   void IdleLine(int port) {
@@ -53,6 +59,14 @@ class WindowFixture {
     lines_[port] = out.substr(5, out.find('\n') - 5);
     sims[port] = std::move(sim);
     return true;
+  }
+
+  // Keeps COM`port`'s line there while the receiver has it closed, as a cable stays plugged in:
+  // a pseudo-terminal nobody holds would hang up on its terminal.
+  bool HoldLine(int port) {
+    const int fd = open(lines_[port].c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) heldLines_.push_back(fd);
+    return fd >= 0;
   }
 
   // Settings text (Windows-1252) added to quillon.ini.
@@ -113,6 +127,7 @@ class WindowFixture {
  private:
   std::map<int, std::string> lines_;
   std::vector<std::unique_ptr<PtyPair>> ptys_;
+  std::vector<int> heldLines_;
   std::string ini_;
 };
 
