@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "protocols/ack_nak.h"
+#include "protocols/block_lexer.h"
 #include "serial/result_codes.h"
 
 namespace quillon::acknak {
@@ -44,6 +46,68 @@ TEST(AckNakFrame, CheckingReceivedFrames) {
   EXPECT_EQ(Check("-02+AB343X", 3), rc::kNoCr);
   EXPECT_EQ(Check("-0000FF\r", 6), rc::kEndOfTransfer) << "whatever the counter";
   EXPECT_EQ(ParseHex2(reinterpret_cast<const uint8_t*>("G1")), -1);
+}
+
+// Lexes the pieces in turn and ends the input; the events as text: "Block(AB)", "BadLength",
+// "Cut(-02+AB)" with the frame as it stood.
+std::string Lex(const std::vector<std::string>& pieces, int counter) {
+  uint8_t frame[kFrameSize];
+  BlockLexer lexer(frame);
+  std::string events;
+  static const char* const kNames[] = {"None",   "Block",      "EndBlock",    "BadLength",
+                                       "NoCr",   "BadCounter", "BadChecksum", "Cut"};
+  for (const std::string& piece : pieces) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(piece.data());
+    for (size_t at = 0; at < piece.size();) {
+      const LexEvent event = lexer.Feed(bytes + at, piece.size() - at, counter);
+      at += event.used;
+      if (event.kind == LexKind::None) continue;
+      events += std::string(" ") + kNames[static_cast<int>(event.kind)];
+      if (event.kind == LexKind::Block) {
+        events += "(" + std::string(reinterpret_cast<const char*>(event.data), event.length) + ")";
+        counter = (counter + 1) % 10;
+      }
+    }
+  }
+  const size_t taken = lexer.Taken();
+  if (lexer.Cut().kind == LexKind::Cut) {
+    events += " Cut(" + std::string(reinterpret_cast<char*>(frame), taken) + ")";
+  }
+  return events.empty() ? events : events.substr(1);
+}
+
+TEST(AckNakFrame, LexerFindsBlocksInWhateverTheLineCarries) {
+  struct Case {
+    std::vector<std::string> pieces;
+    int counter;
+    std::string events;
+  };
+  const std::string binary("\0\r-\xFF", 4);
+  const Case cases[] = {
+      {{"garbage\x06\x15\r", "-02+AB343\r"}, 3, "Block(AB)"},
+      {{"-02+AB343\r-0000FF\r"}, 3, "Block(AB) EndBlock"},
+      {{"-0000FF\r"}, 7, "EndBlock"},
+      {{"-0a+01234567895fe\r"}, 5, "Block(0123456789)"},
+      {{"-04+" + binary + "0F8\r"}, 0, "Block(" + binary + ")"},
+      {{"-02+AB344\r", "-02+AB3ZZ\r"}, 3, "BadChecksum BadChecksum"},
+      {{"-02+AB243\r"}, 3, "BadCounter"},
+      {{"-02+AB343X"}, 3, "NoCr"},
+      {{"-G2-02+AB343\r"}, 3, "BadLength Block(AB)"},
+      {{"--02+AB343\r"}, 3, "BadLength"},
+      {{"-02+AB3"}, 3, "Cut(-02+AB3)"},
+      {{"-0"}, 3, "Cut(-0)"},
+      {{"-FF+short\r"}, 3, "Cut(-FF+short\r)"},
+      {{"-0", "2+A", "B34", "3\r-00", "00FF\r"}, 3, "Block(AB) EndBlock"},
+  };
+  for (const Case& c : cases) {
+    std::string all;
+    for (const std::string& piece : c.pieces) all += piece;
+    EXPECT_EQ(Lex(c.pieces, c.counter), c.events) << all;
+    // However the line splits it, the same events come.
+    std::vector<std::string> bytes;
+    for (char ch : all) bytes.emplace_back(1, ch);
+    EXPECT_EQ(Lex(bytes, c.counter), c.events) << all << " byte by byte";
+  }
 }
 
 TEST(AckNakFrame, ClockTextAndFileHeader) {
