@@ -1,25 +1,33 @@
 #pragma once
-// Pieces the benchmarks share: the simulator as the sending terminal and the minimal reference
-// responder.
+// Pieces the benchmarks share: one round of a transfer that the sending terminal
+// (bench_block_sender) sends in lockstep to the minimal reference responder and to the
+// receiver under test, and the comparison over several rounds.
 #include <functional>
+#include <memory>
 #include <string>
-
-#include "support/child_process.h"
 
 namespace quillon::bench {
 
-// Starts the simulator sending `file` with answer-time statistics; the line's path, or empty.
-std::string StartSender(test::ChildProcess& sim, const std::string& file);
-// The median answer time the simulator printed, or -1.
-long MedianMicros(const std::string& simOut);
-// The median with the reference responder on the line.
-long RunReference(const std::string& file);
+// Starts a receiver on `line`. The handle it returns is kept until the transfer is over;
+// releasing it ends the receiver. Null when the receiver could not start.
+using StartReceiver = std::function<std::shared_ptr<void>(const std::string& line)>;
+
+struct Comparison {
+  long reference = -1;  // best median of the rounds, ns
+  long receiver = -1;
+  double ratio = -1;    // median over the rounds of receiver / reference
+  long added = -1;      // median over the rounds of receiver - reference, ns
+};
+
 // A file of `blocks` lines of 255 bytes.
 void WriteBlockFile(const std::string& path, int blocks);
-// Runs the reference responder and `runReceiver` alternately, three rounds each, and keeps each
-// one's best median; false (with a message on stderr) when a measurement failed.
-bool MeasureAgainstReference(const std::string& file,
-                             const std::function<long(const std::string&)>& runReceiver,
-                             long& receiver, long& reference);
+
+// Runs `rounds` transfers of `file`. In each the sender, pinned to one processor, sends every
+// block first to the reference responder and then to the receiver, both pinned to another, so
+// that both meet the same load of the machine at the same moments and the same wake-up paths
+// between processors. Prints every round's medians; false (with a message on stderr) when no
+// round could be measured.
+bool MeasureAgainstReference(const std::string& file, const StartReceiver& start, int rounds,
+                             Comparison& result);
 
 }  // namespace quillon::bench
