@@ -237,7 +237,8 @@ void Line::Linger(int limitMs, int blindMs) {
     if (seeing && PeerHasRead()) return;
     // Drain what arrives meanwhile, looking again every 10 ms.
     pollfd pfd{fd_, POLLIN, 0};
-    const timespec left = Remaining(std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
+    const auto step = std::min(deadline, Clock::now() + std::chrono::milliseconds(10));
+    const timespec left = Remaining(step);
     const int r = ppoll(&pfd, 1, &left, WaitMask());
     if (r == 0 && Clock::now() >= deadline) return;
     if (r > 0 && (pfd.revents & POLLIN) && read(fd_, buffer_, sizeof buffer_) <= 0) return;
