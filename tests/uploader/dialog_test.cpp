@@ -34,6 +34,8 @@ using quillon::test::TempDir;
 using quillon::test::WriteBytes;
 
 const std::string kSim = std::string(QUILLON_BIN_DIR) + "/quillon-sim";
+// Limit of every wait for an event: generous, the machine may be busy.
+constexpr int kWaitMs = 20000;
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -79,7 +81,7 @@ class DialogTest : public testing::Test {
                                      dir.File("received.bin")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     ASSERT_TRUE(sim.Start(argv, dir.path()));
-    ASSERT_TRUE(sim.WaitForOutput("\n", 5000));
+    ASSERT_TRUE(sim.WaitForOutput("\n", kWaitMs));
     const auto at = sim.out().find("LINE ");
     const std::string device = sim.out().substr(at + 5, sim.out().find('\n', at) - at - 5);
     WriteBytes(dir.File("ComRemap.ini"), "[Remap]\nCOM3=" + device + "\n");
@@ -202,7 +204,7 @@ TEST_F(DialogTest, IdleWindowIsShorterAndOffersSendOnlyWithAFile) {
   EXPECT_TRUE(Child<QWidget>("progressArea")->isVisible());
   EXPECT_TRUE(Child<QPushButton>("abort")->isEnabled());
   EXPECT_FALSE(Child<QPushButton>("send")->isEnabled());
-  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, kWaitMs));
   EXPECT_EQ(boxes[0].caption, "Error");
   EXPECT_EQ(boxes[0].text, QString("Error opening serial line, Error:%1").arg(ENOENT));
   EXPECT_FALSE(d.busy());
@@ -216,7 +218,7 @@ TEST_F(DialogTest, CommandLineFileThatDoesNotExistIsReportedAndCleared) {
   line.file = dir.File("nothing.hex");
   SollexDialog& d = Make(line);
   d.show();
-  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 2000));
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, kWaitMs));
   EXPECT_EQ(boxes[0].caption, "Error");
   EXPECT_EQ(boxes[0].text, "The File " + Path("nothing.hex") + " does not exist");
   EXPECT_TRUE(d.currentFile().isEmpty());
@@ -233,9 +235,9 @@ TEST_F(DialogTest, CommandLineTransferStartsByItselfAndShowsItsProgress) {
   d.show();
   EXPECT_TRUE(d.commandLineMode());
   EXPECT_FALSE(d.busy());
-  ASSERT_TRUE(WaitUntil([&] { return d.busy(); }, 2000));
+  ASSERT_TRUE(WaitUntil([&] { return d.busy(); }, kWaitMs));
   // During the pause after the first bank.
-  ASSERT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 3; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 3; }, kWaitMs));
   EXPECT_TRUE(Child<QGroupBox>("banks")->isVisible());
   EXPECT_TRUE(Child<QLabel>("bank2")->isVisible());
   EXPECT_FALSE(Child<QLabel>("bank3")->isVisible());
@@ -245,7 +247,7 @@ TEST_F(DialogTest, CommandLineTransferStartsByItselfAndShowsItsProgress) {
   EXPECT_EQ(Child<QLabel>("scaleTotal")->text(), QString::number(kHex.size()));
   EXPECT_EQ(Child<QLabel>("scaleHalf")->text(), QString::number(kHex.size() / 2));
   Shot("sollex-busy");
-  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, kWaitMs));
   EXPECT_EQ(boxes[0].caption, "Notice");
   EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
   EXPECT_EQ(boxes[0].text, "Data Transfer is succefully terminated");
@@ -267,7 +269,7 @@ TEST_F(DialogTest, AbortReportsTheCancelAndASentFileJoinsTheRecentList) {
   d.StartTransfer();
   // In the pause after the first bank: the abort wakes the worker and waits for its end, so its
   // last reports are already posted when the abort returns.
-  ASSERT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 3; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return Child<QProgressBar>("progress")->value() == 3; }, kWaitMs));
   Child<QPushButton>("abort")->click();
   QCoreApplication::sendPostedEvents(&d);
   ASSERT_EQ(boxes.size(), 1u);
@@ -292,7 +294,7 @@ TEST_F(DialogTest, BanksBeyondTheEighthShowOnTheLastIndicator) {
   d.setCurrentFile(Path("T.h00"));
   d.StartTransfer();
   QLabel* last = Child<QLabel>("bank8");
-  ASSERT_TRUE(WaitUntil([&] { return last->text() == "10"; }, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return last->text() == "10"; }, kWaitMs));
   EXPECT_TRUE(last->isVisible());
   const auto style = [this](const char* name) {
     return Child<QLabel>(name)->styleSheet().toStdString();
@@ -301,7 +303,7 @@ TEST_F(DialogTest, BanksBeyondTheEighthShowOnTheLastIndicator) {
   EXPECT_EQ(style("bank7"), style("bank1"));
   Shot("sollex-banks");
   d.Abort();
-  ASSERT_TRUE(WaitUntil([&] { return !d.busy(); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return !d.busy(); }, kWaitMs));
 }
 
 TEST_F(DialogTest, ScriptFilesGoAsScriptsAndFailuresKeepTheWindowUsable) {
@@ -314,10 +316,10 @@ TEST_F(DialogTest, ScriptFilesGoAsScriptsAndFailuresKeepTheWindowUsable) {
   d.show();
   d.setCurrentFile(Path("app.exs"));
   d.StartTransfer();
-  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, kWaitMs));
   EXPECT_EQ(boxes[0].caption, "Attention");
   EXPECT_EQ(boxes[0].text, "Error waiting ACK from device");
-  EXPECT_TRUE(sim.WaitForOutput("CLOCK ", 2000));
+  EXPECT_TRUE(sim.WaitForOutput("CLOCK ", kWaitMs));
   EXPECT_FALSE(d.busy());
   EXPECT_TRUE(Child<QPushButton>("send")->isEnabled());
 }
@@ -329,7 +331,7 @@ TEST_F(DialogTest, FileThatCannotBeOpenedIsNamedInTheBox) {
   d.show();
   d.setCurrentFile(Path("gone.hex"));
   d.StartTransfer();
-  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }, kWaitMs));
   EXPECT_EQ(boxes[0].caption, "Error");
   EXPECT_EQ(boxes[0].text, "Error opening file : " + Path("gone.hex"));
   EXPECT_FALSE(d.busy());
@@ -344,6 +346,8 @@ TEST_F(DialogTest, ClosingWhileBusyAsksAndSavesTheChoices) {
   d.show();
   d.setCurrentFile(Path("app.hex"));
   d.StartTransfer();
+  // The transfer is under way: the terminal has the line open and sees it closed later.
+  ASSERT_TRUE(sim.WaitForOutput("HANDSHAKE", kWaitMs));
   int asked = 0;
   bool answer = false;
   d.confirmStopHook = [&] {
@@ -356,7 +360,7 @@ TEST_F(DialogTest, ClosingWhileBusyAsksAndSavesTheChoices) {
   answer = true;
   EXPECT_TRUE(d.close());
   EXPECT_EQ(asked, 2);
-  EXPECT_EQ(sim.Wait(5000), 0);  // the line was closed: the transfer has ended
+  EXPECT_EQ(sim.Wait(kWaitMs), 0);  // the line was closed: the transfer has ended
   // Its end reaches no window any more: no box of an aborted transfer after closing.
   QCoreApplication::sendPostedEvents();
   QApplication::processEvents();

@@ -34,7 +34,7 @@ class Line {
     std::vector<std::string> argv = {kSim, "uploader", "--pty", "--received", received()};
     argv.insert(argv.end(), extra.begin(), extra.end());
     EXPECT_TRUE(sim.Start(argv, dir.path()));
-    EXPECT_TRUE(sim.WaitForOutput("\n", 5000)) << sim.err();
+    EXPECT_TRUE(sim.WaitForOutput("\n", 20000)) << sim.err();
     const auto at = sim.out().find("LINE ");
     const std::string device = sim.out().substr(at + 5, sim.out().find('\n', at) - at - 5);
     WriteBytes(dir.File("ComRemap.ini"), "[Remap]\nCOM3=" + device + "\n");
@@ -90,7 +90,7 @@ class Line {
 
   // The simulator ends when the uploader closes the line (or after the script's end); a line
   // that was open only for a moment may go unnoticed, the simulator is then killed at the end.
-  void WaitForSim() { EXPECT_EQ(sim.Wait(5000), 0) << sim.err(); }
+  void WaitForSim() { EXPECT_EQ(sim.Wait(20000), 0) << sim.err(); }
 
   TempDir dir;
   ChildProcess sim;
