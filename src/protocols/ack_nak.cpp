@@ -115,7 +115,6 @@ int TOrvAckNak::ReceiveBlock(char firstFlag) {
     const int read = LexLine(event);
     if (read != 1) {
       const LexState state = lexer_.State();
-      const size_t taken = lexer_.Taken();
       lexer_.Cut();
       if (state == LexState::Hunting) {
         // No block began.
@@ -126,14 +125,8 @@ int TOrvAckNak::ReceiveBlock(char firstFlag) {
         }
         return read;
       }
-      if (state == LexState::Length) {
-        // Cut inside the length digits: rejected without a code of its own; after one digit
-        // the read itself counts as done.
-        if (taken > 1) SetLastError(rc::kOk);
-        reject(0);
-      } else {
-        reject(rc::kTooFewChars);
-      }
+      // Cut inside the length digits: rejected without a code of its own.
+      reject(state == LexState::Length ? 0 : rc::kTooFewChars);
       continue;
     }
     switch (event.kind) {
