@@ -1,21 +1,20 @@
 #include "receive/com_thread.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "common/file_io.h"
 #include "common/encoding.h"
+#include "common/file_io.h"
 #include "common/format.h"
 #include "common/texts.h"
 #include "common/ui_sink.h"
 #include "receive/file_store.h"
+#include "receive/modem_settings.h"
 #include "receive/post_process.h"
 #include "receive/terminal_commands.h"
 #include "receive/tokens.h"
 #include "serial/clock.h"
-#include "serial/modem_settings.h"
 #include "serial/result_codes.h"
 
 namespace quillon {

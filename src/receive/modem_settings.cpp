@@ -1,4 +1,4 @@
-#include "serial/modem_settings.h"
+#include "receive/modem_settings.h"
 
 #include "common/encoding.h"
 #include "common/file_io.h"

@@ -1,6 +1,6 @@
 // The text rules of the modem dialogue and the way a port's settings become its modem lists
 // and its password list.
-#include "serial/modem_settings.h"
+#include "receive/modem_settings.h"
 
 #include <gtest/gtest.h>
 
