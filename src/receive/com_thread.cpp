@@ -451,6 +451,8 @@ bool TComThread::ReceiveFirstBlock() {
   TargetNames = {};
   try {
     OutFile = std::make_unique<TOrvFile32>(TempFileName, true);
+    // Its content counts only once FinishTransfer has flushed it, before the final ACK.
+    OutFile->CollectWrites();
     Report(false, 1, Format(txt::kReceivingFile, TempFileName),
            Format(txt::kReceivingFile, TempFileName));
   } catch (const std::exception&) {
@@ -479,11 +481,15 @@ bool TComThread::StoreBlock() {
   bool written = true;
   std::string record;
   if (!expanded.empty()) {
-    record = opt.WithTypeChar ? std::string(1, static_cast<char>(frame[3])) : "";
-    record += expanded;
     static constexpr const char* kEnds[] = {"\r\n", "\n", "\r", "\n"};
-    OutFile->Write(record + kEnds[std::clamp(opt.SaveFormat, 0, 3)]);
+    const char* end = kEnds[std::clamp(opt.SaveFormat, 0, 3)];
+    record.reserve(expanded.size() + 3);
+    if (opt.WithTypeChar) record += static_cast<char>(frame[3]);
+    record += expanded;
+    record += end;
+    OutFile->Write(record);
     written = !OutFile->ioError;
+    record.resize(record.size() - std::char_traits<char>::length(end));
   } else {
     AckNak->ClearData();  // a block of only a file token is no command block
   }

@@ -53,6 +53,7 @@ TOrvFile32::TOrvFile32(const std::string& name, bool createNew) : fileName(name)
 
 TOrvFile32::~TOrvFile32() {
   if (fd_ < 0) return;
+  WriteCollected();
   const bool empty = Size() == 0;
   if (empty) unlink(fileName.c_str());  // still locked: nobody else can be writing it
   close(fd_);
@@ -61,7 +62,16 @@ TOrvFile32::~TOrvFile32() {
 int64_t TOrvFile32::Size() const {
   struct stat st {};
   if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
-  return st.st_size;
+  // Collected writes go to the end.
+  return st.st_size + static_cast<int64_t>(collected_.size());
+}
+
+bool TOrvFile32::WriteCollected() {
+  if (collected_.empty()) return true;
+  const bool ok = fd_ >= 0 && WriteAll(fd_, collected_.data(), collected_.size());
+  collected_.clear();
+  if (!ok) ioError = true;
+  return ok;
 }
 
 void TOrvFile32::DropReadBuffer() {
@@ -70,6 +80,7 @@ void TOrvFile32::DropReadBuffer() {
 }
 
 bool TOrvFile32::FillBuffer() {
+  WriteCollected();
   pos_ = len_ = 0;
   for (;;) {
     const ssize_t n = read(fd_, buffer_, sizeof buffer_);
@@ -83,12 +94,14 @@ bool TOrvFile32::FillBuffer() {
 bool TOrvFile32::Eof() {
   if (fd_ < 0) return true;
   if (pos_ < len_) return false;
+  WriteCollected();
   const off_t here = lseek(fd_, 0, SEEK_CUR);
   return here >= Size();
 }
 
 int64_t TOrvFile32::Seek(int64_t offset, int origin) {
   if (fd_ < 0) return -1;
+  WriteCollected();
   DropReadBuffer();
   const int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
   return lseek(fd_, static_cast<off_t>(offset), whence);
@@ -100,6 +113,13 @@ void TOrvFile32::Write(const std::string& text) {
     return;
   }
   DropReadBuffer();
+  if (collecting_) {
+    collected_ += text;
+    ++linesWritten;
+    constexpr size_t kCollectLimit = 65536;
+    if (collected_.size() >= kCollectLimit) WriteCollected();
+    return;
+  }
   ioError = !WriteAll(fd_, text.data(), text.size());
   if (!ioError) ++linesWritten;
 }
@@ -149,6 +169,10 @@ bool TOrvFile32::AppendFile(const std::string& otherName, bool deleteOther) {
   if (fd_ < 0) return false;
   const int other = OpenLocked(otherName, O_RDONLY);
   if (other < 0) return false;
+  if (!WriteCollected()) {
+    close(other);
+    return false;
+  }
   DropReadBuffer();
   lseek(fd_, 0, SEEK_END);
   char buf[65536];
@@ -169,7 +193,7 @@ bool TOrvFile32::AppendFile(const std::string& otherName, bool deleteOther) {
   return deleteOther ? unlink(otherName.c_str()) == 0 : true;
 }
 
-bool TOrvFile32::Flush() { return fd_ >= 0 && fsync(fd_) == 0; }
+bool TOrvFile32::Flush() { return fd_ >= 0 && WriteCollected() && fsync(fd_) == 0; }
 
 int64_t FileSizeOf(const std::string& name) {
   struct stat st {};
