@@ -139,9 +139,12 @@ Io Line::WaitForPeer(int timeoutMs) {
   if (!pty_) return Io::kOk;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    // While nobody has the slave open the master reports a hang-up.
-    pollfd pfd{fd_, 0, 0};
-    if (poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP)) return Io::kOk;
+    // While nobody has the slave open the master reports a hang-up. A peer that has come and
+    // gone between two looks has left what it wrote, which is still to be read.
+    pollfd pfd{fd_, POLLIN, 0};
+    if (poll(&pfd, 1, 0) >= 0 && (!(pfd.revents & POLLHUP) || (pfd.revents & POLLIN))) {
+      return Io::kOk;
+    }
     if (StopRequested()) return Io::kStopped;
     if (Clock::now() >= deadline) return Io::kTimeout;
     Pause(10);

@@ -34,7 +34,8 @@ class Line {
 
   // Changes the rate of the line (a pty keeps it as a setting only).
   void SetBaud(int baud);
-  // Pty only: waits until someone has the slave open, checking every 10 ms.
+  // Pty only: waits until someone has the slave open, or has had it open and written to it,
+  // checking every 10 ms.
   Io WaitForPeer(int timeoutMs);
 
   // Writes all bytes, normally with a single write().
