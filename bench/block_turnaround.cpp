@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "protocols/ack_nak.h"
-#include "serial/clock.h"
-#include "serial/result_codes.h"
 #include "bench_support.h"
+#include "common/clock.h"
+#include "protocols/ack_nak.h"
+#include "serial/result_codes.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 

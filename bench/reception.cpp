@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 

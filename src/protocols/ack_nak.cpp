@@ -6,10 +6,10 @@
 #include <cmath>
 #include <ctime>
 
+#include "common/clock.h"
 #include "common/format.h"
 #include "common/paths.h"
 #include "common/texts.h"
-#include "serial/clock.h"
 #include "serial/line_file.h"
 #include "serial/result_codes.h"
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/clock.h"
 #include "common/encoding.h"
 #include "common/file_io.h"
 #include "common/format.h"
@@ -14,7 +15,6 @@
 #include "receive/post_process.h"
 #include "receive/terminal_commands.h"
 #include "receive/tokens.h"
-#include "serial/clock.h"
 #include "serial/result_codes.h"
 
 namespace quillon {

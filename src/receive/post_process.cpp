@@ -2,10 +2,10 @@
 
 #include <string_view>
 
+#include "common/clock.h"
 #include "common/format.h"
 #include "common/process_start.h"
 #include "common/texts.h"
-#include "serial/clock.h"
 
 namespace quillon {
 

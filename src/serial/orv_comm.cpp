@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "serial/com_remap.h"
 #include "serial/result_codes.h"
 #include "serial/serial_device_list.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/clock.h"
 #include "common/encoding.h"
 #include "common/format.h"
 #include "common/texts.h"
-#include "serial/clock.h"
 #include "serial/modem_text.h"
 #include "serial/orv_comm.h"
 #include "serial/result_codes.h"

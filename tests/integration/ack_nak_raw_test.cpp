@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "common/clock.h"
 #include "protocols/ack_nak.h"
-#include "serial/clock.h"
 #include "serial/result_codes.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "serial/orv_comm.h"
 #include "serial/result_codes.h"
 #include "support/pty_pair.h"

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/clock.h"
 #include "polling/poll_address.h"
 #include "polling/poll_test_thread.h"
-#include "serial/clock.h"
 #include "serial/com_remap.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"

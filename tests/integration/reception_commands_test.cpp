@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "support/station.h"
 #include "support/temp_dir.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/clock.h"
 #include "receive/reception_control.h"
-#include "serial/clock.h"
 #include "serial/com_remap.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <string>
 
+#include "common/clock.h"
 #include "config/settings_types.h"
 #include "receive/my_threads.h"
 #include "receive/reception_control.h"
-#include "serial/clock.h"
 #include "serial/com_remap.h"
 #include "serial/orv_comm.h"
 #include "support/pty_pair.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "support/child_process.h"
 #include "support/station.h"
 #include "support/temp_dir.h"

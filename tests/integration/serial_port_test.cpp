@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "serial/com_remap.h"
 #include "serial/orv_comm.h"
 #include "serial/result_codes.h"

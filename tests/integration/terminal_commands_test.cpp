@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 
 namespace quillon::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 
 namespace quillon::test {
 namespace {

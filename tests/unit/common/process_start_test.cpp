@@ -13,7 +13,7 @@
 #include <fstream>
 #include <thread>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "support/temp_dir.h"
 
 namespace quillon {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "serial/clock.h"
+#include "common/clock.h"
 #include "serial/exact_timer.h"
 #include "support/temp_dir.h"
 

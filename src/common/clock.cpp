@@ -1,4 +1,4 @@
-#include "serial/clock.h"
+#include "common/clock.h"
 
 #include <time.h>
 
