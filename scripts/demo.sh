@@ -60,10 +60,19 @@ if [ -n "$windowed" ]; then
 fi
 
 printf 'Auftrag 4711\r\nArtikel 1001;5 St\xfcck\r\nArtikel 2002;12 St\xfcck\r\nEnde\r\n' > beispiel.txt
-./quillon-sim --pty --print-path line --send beispiel.txt --header "MDE 17,AUFTRAG" --clock \
+# The terminal stays on the line after its transfer, as a docked device does, until the end.
+./quillon-sim --pty --print-path line --send beispiel.txt --header "MDE 17,AUFTRAG" --clock --stay \
   > sim.out 2> sim.err &
 sim=$!
 wait_for_file line || true
+# The terminal has sent its transfer and set its clock (or given up).
+terminal_done() {
+  for _ in $(seq 600); do
+    grep -q CLOCK sim.out 2>/dev/null && return 0
+    kill -0 "$sim" 2>/dev/null || return 0
+    sleep 0.1
+  done
+}
 printf '[Remap]\r\nCOM1=%s\r\n' "$(cat line)" > ComRemap.ini
 
 if [ -n "$windowed" ]; then
@@ -74,19 +83,21 @@ if [ -n "$windowed" ]; then
   receiver=$!
   sleep 1.5
   XDG_RUNTIME_DIR="$PWD" ./quillon || true
-  wait "$sim" || true
+  terminal_done
   for _ in $(seq 600); do kill -0 "$receiver" 2>/dev/null || break; sleep 0.1; done
 else
   echo "Quillon empfängt auf COM1 ($(cat line)); Ende mit Strg+C." >&2
   XDG_RUNTIME_DIR="$PWD" ./quillon /headless &
   receiver=$!
-  wait "$sim" || true
+  terminal_done
   sleep 1
 fi
-sim=
 kill -TERM "$receiver" 2>/dev/null || true
 wait "$receiver" || true
 receiver=
+kill -TERM "$sim" 2>/dev/null || true
+wait "$sim" 2>/dev/null || true
+sim=
 echo
 echo "Terminal: $(tr '\n' ' ' < sim.out)"
 for f in Daten/*; do
