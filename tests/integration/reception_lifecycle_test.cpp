@@ -1,25 +1,16 @@
-// The life of a receive thread beyond a single transfer: a line that dies and comes back, a
-// thread given up at its stop, and the program's end waking every wait.
+// A line that dies under the running receiver and comes back: reported once, waited for
+// quietly, and received on again by itself.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <functional>
-#include <mutex>
-#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/clock.h"
-#include "receive/reception_control.h"
-#include "serial/com_remap.h"
 #include "support/child_process.h"
-#include "support/pty_pair.h"
-#include "support/recording_sink.h"
 #include "support/station.h"
 #include "support/temp_dir.h"
 
@@ -32,11 +23,8 @@ using test::kBin;
 using test::kS2;
 using test::kS3;
 using test::kWaitMs;
-using test::PtyPair;
 using test::ReadBytes;
-using test::RecordingSink;
 using test::Station;
-using test::TempDir;
 using test::WriteBytes;
 
 // socat joining two pseudo-terminals under stable names, as a USB adapter that can be unplugged:
@@ -130,102 +118,6 @@ TEST(ReceptionLifecycle, ALineThatDiesIsReportedOnceWaitsQuietlyAndReceivesWhenB
   EXPECT_EQ(Count(s.receiver.out(), broken), 1) << s.receiver.out();
   EXPECT_EQ(Count(s.receiver.out(), "Schnittstelle wird geöffnet"), 2) << s.receiver.out();
   cable.Unplug();
-}
-
-class ThreadLifecycle : public ::testing::Test {
- protected:
-  ThreadLifecycle() {
-    WriteBytes(dir.File("ComRemap.ini"), "[Remap]\r\nCOM1=" + pty.path() + "\r\n");
-    SetComRemapDirectory(dir.path());
-    AppContext& app = env->app;
-    app.AppInfo.ProgramDir = dir.path() + "/";
-    TQuillonOpt& opt = app.PortSettings[1];
-    opt.PortName = "COM1:";
-    opt.Baudrate = 9600;
-    opt.DataBits = 8;
-    opt.StopBits = 1;
-    opt.AckNakRxTimeout = 1000;
-    opt.Enabled = true;
-    opt.FileName = dir.File("daten.txt");
-    opt.LogLevel = 1;
-    app.GlobalApp.PortActive[1] = true;
-  }
-  ~ThreadLifecycle() override {
-    if (control) control->Stop();
-    if (env) env->ui.Detach();
-    SetComRemapDirectory(QUILLON_BIN_DIR);
-  }
-
-  bool StatusShows(const std::string& text) {
-    return WaitFor([&] {
-      std::lock_guard lock(env->app.GlobalApp.ListLock);
-      return env->status[1].StatusText == text;
-    });
-  }
-  static bool WaitFor(const std::function<bool()>& done) {
-    const uint64_t end = Clock() + kWaitMs;
-    while (!done()) {
-      if (Clock() >= end) return false;
-      Delay(10);
-    }
-    return true;
-  }
-
-  TempDir dir;
-  PtyPair pty;
-  RecordingSink ui;
-  std::shared_ptr<ReceptionEnv> env = std::make_shared<ReceptionEnv>(ui);
-  std::vector<std::string> logged;
-  std::unique_ptr<ReceptionControl> control = std::make_unique<ReceptionControl>(
-      env, [this](int, const std::string& text) { logged.push_back(text); });
-};
-
-TEST_F(ThreadLifecycle, AGivenUpThreadBlocksANewOneForItsPortAndOutlivesItsOwners) {
-  control->Start();
-  ASSERT_TRUE(StatusShows("Schnittstelle wird geöffnet"));
-
-  // The thread's last report waits for the list lock, so it cannot end within the stop time.
-  std::mutex& listLock = env->app.GlobalApp.ListLock;
-  std::unique_lock hold(listLock);
-  control->stopTimeoutMs = 100;
-  control->StopPort(1);
-  EXPECT_EQ(logged, std::vector<std::string>{"Fehler beim Beenden des Empfangsthreads"});
-  EXPECT_FALSE(control->StartPort(1)) << "the given-up thread still serves the port";
-
-  // Everybody who owned the environment goes away; the given-up thread keeps it alive.
-  std::weak_ptr<ReceptionEnv> watch = env;
-  env->ui.Detach();
-  control.reset();
-  env.reset();
-  ASSERT_FALSE(watch.expired());
-  hold.unlock();
-  EXPECT_TRUE(WaitFor([&] { return watch.expired(); })) << "the thread ended and let go";
-}
-
-TEST_F(ThreadLifecycle, AGivenUpThreadThatEndedMakesRoomForANewOne) {
-  control->Start();
-  ASSERT_TRUE(StatusShows("Schnittstelle wird geöffnet"));
-  {
-    std::lock_guard hold(env->app.GlobalApp.ListLock);
-    control->stopTimeoutMs = 100;
-    control->StopPort(1);
-  }
-  ASSERT_TRUE(WaitFor([&] { return env->status[1].Finished.load(); }));
-  EXPECT_TRUE(WaitFor([&] {
-    control->ReapFinished();
-    return control->StartPort(1);
-  }));
-  EXPECT_TRUE(StatusShows("Schnittstelle wird geöffnet"));
-}
-
-TEST_F(ThreadLifecycle, TheProgramsEndWakesAThreadWaitingWithoutLimit) {
-  // A port without a usable protocol idles until it is woken; only the end of the program
-  // does so here.
-  env->app.PortSettings[1].Protocol = 3;
-  control->Start();
-  ASSERT_TRUE(WaitFor([&] { return env->status[1].LedState.load() == kLedError; }));
-  env->shutdown.Begin();
-  EXPECT_TRUE(WaitFor([&] { return env->status[1].Finished.load(); }));
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
-// The send side borrowing a port from its receive thread: the thread lets go of the line within
-// one read time-out, and takes it back when the borrower is done.
+// A receive thread's life beside its transfers: the send side borrowing its port (the thread
+// lets go of the line within one read time-out and takes it back), a thread given up at its stop,
+// and the program's end waking every wait.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/clock.h"
 #include "config/settings_types.h"
@@ -25,9 +30,11 @@ using test::WriteBytes;
 
 constexpr int kWaitMs = 20000;
 
-class ReceptionPause : public ::testing::Test {
+// One receive thread on COM1, a pseudo-terminal nobody answers on, with its control and the
+// environment it shares.
+class ReceiveThreadOnPty : public ::testing::Test {
  protected:
-  ReceptionPause() {
+  ReceiveThreadOnPty() {
     WriteBytes(dir.File("ComRemap.ini"), "[Remap]\r\nCOM1=" + pty.path() + "\r\n");
     SetComRemapDirectory(dir.path());
     app.AppInfo.ProgramDir = dir.path() + "/";
@@ -43,8 +50,9 @@ class ReceptionPause : public ::testing::Test {
     opt.LogLevel = 1;
     app.GlobalApp.PortActive[1] = true;
   }
-  ~ReceptionPause() override {
-    control.Stop();
+  ~ReceiveThreadOnPty() override {
+    if (control) control->Stop();
+    if (env) env->ui.Detach();
     SetComRemapDirectory(QUILLON_BIN_DIR);
   }
 
@@ -68,6 +76,15 @@ class ReceptionPause : public ::testing::Test {
     return all;
   }
 
+  static bool WaitUntil(const std::function<bool()>& done) {
+    const uint64_t end = Clock() + kWaitMs;
+    while (!done()) {
+      if (Clock() >= end) return false;
+      Delay(10);
+    }
+    return true;
+  }
+
   // Whether somebody else could open the line now.
   bool LineIsFree() {
     TOrvComm other;
@@ -82,24 +99,29 @@ class ReceptionPause : public ::testing::Test {
   std::shared_ptr<ReceptionEnv> env = std::make_shared<ReceptionEnv>(ui);
   AppContext& app = env->app;
   PortStatusArray& status = env->status;
-  ReceptionControl control{env, [](int, const std::string&) {}};
+  std::vector<std::string> logged;  // what the control wrote into the logbook
+  std::unique_ptr<ReceptionControl> control = std::make_unique<ReceptionControl>(
+      env, [this](int, const std::string& text) { logged.push_back(text); });
 };
+
+using ReceptionPause = ReceiveThreadOnPty;
+using ThreadLifecycle = ReceiveThreadOnPty;
 
 TEST_F(ReceptionPause, ThreadInALongReadLetsGoWithinOneTimeOutAndTakesTheLineBack) {
   // The send side waits up to 10 s for the line: a thread that lets go within one read time-out
   // of 6 s gives it in time, one that needs two does not.
   app.PortSettings[1].AckNakRxTimeout = 6000;
-  control.Start();
+  control->Start();
   ASSERT_TRUE(LogShows("Schnittstelle wird geöffnet", kWaitMs));
   EXPECT_FALSE(LineIsFree());
 
-  ASSERT_TRUE(control.RequestPause(1));
+  ASSERT_TRUE(control->RequestPause(1));
   EXPECT_TRUE(LogShows("Schnittstelle wird für den Datenempfang geschlossen", 0));
   EXPECT_TRUE(LineIsFree()) << "the thread closed the line before it said paused";
   EXPECT_EQ(status[1].LedState.load(), kLedClosed);
 
   app.PortSettings[1].AckNakRxTimeout = 1000;  // a shorter wait for the next pause
-  control.ReleasePause(1);
+  control->ReleasePause(1);
   ASSERT_TRUE(LogShows("Schnittstelle wird für den Datenempfang wieder geöffnet", kWaitMs))
       << Log();
   const uint64_t end = Clock() + kWaitMs;
@@ -108,16 +130,64 @@ TEST_F(ReceptionPause, ThreadInALongReadLetsGoWithinOneTimeOutAndTakesTheLineBac
   EXPECT_FALSE(LineIsFree()) << "the thread holds the line again";
 
   // A stop during a pause ends the thread rather than giving it up after the stop time-out.
-  ASSERT_TRUE(control.RequestPause(1));
-  control.StopPort(1);
+  ASSERT_TRUE(control->RequestPause(1));
+  control->StopPort(1);
   EXPECT_TRUE(status[1].Finished.load());
 }
 
 TEST_F(ReceptionPause, APortWithoutThreadIsFreeAtOnce) {
   const uint64_t asked = Clock();
-  EXPECT_TRUE(control.RequestPause(1));
+  EXPECT_TRUE(control->RequestPause(1));
   EXPECT_LT(Clock() - asked, 5000u) << "well before the 10 s a thread would be given";
-  control.ReleasePause(1);
+  control->ReleasePause(1);
+}
+
+TEST_F(ThreadLifecycle, AGivenUpThreadBlocksANewOneForItsPortAndOutlivesItsOwners) {
+  control->Start();
+  ASSERT_TRUE(LogShows("Schnittstelle wird geöffnet", kWaitMs));
+
+  // The thread's last report waits for the list lock, so it cannot end within the stop time.
+  std::mutex& listLock = env->app.GlobalApp.ListLock;
+  std::unique_lock hold(listLock);
+  control->stopTimeoutMs = 100;
+  control->StopPort(1);
+  EXPECT_EQ(logged, std::vector<std::string>{"Fehler beim Beenden des Empfangsthreads"});
+  EXPECT_FALSE(control->StartPort(1)) << "the given-up thread still serves the port";
+
+  // Everybody who owned the environment goes away; the given-up thread keeps it alive.
+  std::weak_ptr<ReceptionEnv> watch = env;
+  env->ui.Detach();
+  control.reset();
+  env.reset();
+  ASSERT_FALSE(watch.expired());
+  hold.unlock();
+  EXPECT_TRUE(WaitUntil([&] { return watch.expired(); })) << "the thread ended and let go";
+}
+
+TEST_F(ThreadLifecycle, AGivenUpThreadThatEndedMakesRoomForANewOne) {
+  control->Start();
+  ASSERT_TRUE(LogShows("Schnittstelle wird geöffnet", kWaitMs));
+  {
+    std::lock_guard hold(env->app.GlobalApp.ListLock);
+    control->stopTimeoutMs = 100;
+    control->StopPort(1);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return env->status[1].Finished.load(); }));
+  EXPECT_TRUE(WaitUntil([&] {
+    control->ReapFinished();
+    return control->StartPort(1);
+  }));
+  EXPECT_TRUE(LogShows("Schnittstelle wird geöffnet", kWaitMs));
+}
+
+TEST_F(ThreadLifecycle, TheProgramsEndWakesAThreadWaitingWithoutLimit) {
+  // A port without a usable protocol idles until it is woken; only the end of the program
+  // does so here.
+  env->app.PortSettings[1].Protocol = 3;
+  control->Start();
+  ASSERT_TRUE(WaitUntil([&] { return env->status[1].LedState.load() == kLedError; }));
+  env->shutdown.Begin();
+  EXPECT_TRUE(WaitUntil([&] { return env->status[1].Finished.load(); }));
 }
 
 }  // namespace
