@@ -87,6 +87,13 @@ class Line {
     return values;
   }
   int Final() { return seen.empty() ? -1 : seen.back().report.code; }
+  // A cancelled transfer says so and then that it is done, as its last two reports.
+  void ExpectCancelledThenDone() {
+    const std::vector<int> codes = Codes();
+    ASSERT_GE(codes.size(), 2u);
+    EXPECT_EQ(codes[codes.size() - 2], kCancelled);
+    EXPECT_EQ(codes.back(), kDone);
+  }
 
   // The simulator ends when the uploader closes the line (or after the script's end); a line
   // that was open only for a moment may go unnoticed, the simulator is then killed at the end.
@@ -223,10 +230,7 @@ TEST(HexTransfer, CancelInTheAckWaitOrTheBankPauseEndsTheTransferNormally) {
     RunHexTransfer(job);
     canceller.join();
     line.WaitForSim();
-    const std::vector<int> codes = line.Codes();
-    ASSERT_GE(codes.size(), 2u);
-    EXPECT_EQ(codes[codes.size() - 2], kCancelled);
-    EXPECT_EQ(codes.back(), kDone);
+    line.ExpectCancelledThenDone();
     EXPECT_EQ(line.Values(kBankNumber), std::vector<long>{1});  // no further bank
     EXPECT_EQ(line.Values(kBytesSent), c.sent);
   }
@@ -366,10 +370,7 @@ TEST(ScriptTransfer, CancelSendsTheEndAndReportsCancelThenDone) {
   RunScriptTransfer(line.Job("app.exs"));
   canceller.join();
   line.WaitForSim();
-  const std::vector<int> codes = line.Codes();
-  ASSERT_GE(codes.size(), 2u);
-  EXPECT_EQ(codes[codes.size() - 2], kCancelled);
-  EXPECT_EQ(codes.back(), kDone);
+  line.ExpectCancelledThenDone();
   EXPECT_EQ(line.Values(kFrameSent), std::vector<long>{1});
   EXPECT_NE(line.sim.out().find("END"), std::string::npos);
 }
