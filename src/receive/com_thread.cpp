@@ -276,20 +276,19 @@ void TComThread::LoseLine() {
   ReopenPauseMs = kReopenFirstMs;
 }
 
-bool TComThread::ReopenLostLine() {
+void TComThread::ReopenLostLine() {
   Sleep(LineGoneForGood ? -1 : ReopenPauseMs);
-  if (Terminated() || PauseRequested.load()) return false;
+  if (Terminated() || PauseRequested.load()) return;
   ReopenPauseMs = std::min(ReopenPauseMs * 2, kReopenMaxMs);
-  if (!OpenPort(false, true)) return false;
+  if (!OpenPort(false, true)) return;
   if (AckNak->LineGone()) {
     // A device node that is there but not alive yet: tried again later.
     ReplacePort(nullptr);
-    return false;
+    return;
   }
   LineLost = false;
   Report(true, 1, txt::kPortOpening, txt::kPortOpening);
   SetLed(kLedReady);
-  return true;
 }
 
 void TComThread::SuspendUntilStopped() {

@@ -70,9 +70,9 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   bool OpenPort(bool firstTime, bool quiet = false);
   // The line died: said once, the port closed.
   void LoseLine();
-  // Tries to open the lost line again after a growing pause; true when it is back. Returns
-  // early on stop or pause.
-  bool ReopenLostLine();
+  // Tries once to open the lost line again, after a growing pause; leaves early on stop or
+  // pause. Back, the port is open and ready.
+  void ReopenLostLine();
   bool Gate();
   bool ModemStep();
   void HangUpModem();

@@ -1,11 +1,8 @@
 #include "shell/headless_app.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <mutex>
 
-#include "common/format.h"
 #include "common/main_loop.h"
 #include "common/single_instance.h"
 #include "common/texts.h"

@@ -43,13 +43,11 @@ class Receiver {
   // last lines and the end line in the logbook, its files saved; from then on no thread reaches
   // the face. Runs once; later calls do nothing.
   void Exit();
-  bool HasExited() const { return exited_; }
 
   AppContext& app() { return env_->app; }
   PortStatusArray& status() { return env_->status; }
   Logbook& logbook() { return logbook_; }
   ReceptionControl& reception() { return reception_; }
-  ReceptionEnv& env() { return *env_; }
 
  private:
   std::shared_ptr<ReceptionEnv> env_;

@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QSocketNotifier>
 
-#include "common/format.h"
 #include "common/single_instance.h"
 #include "common/texts.h"
 #include "shell/init_paths.h"
