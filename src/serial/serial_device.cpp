@@ -71,6 +71,9 @@ bool SerialDevice::Open(const std::string& path) {
     errno = saved;
     return false;
   }
+  // flock only binds programs that ask for it; the tty's own exclusive mode makes every other
+  // open of the line fail with EBUSY (root aside). A device without it still works.
+  exclusive_ = ioctl(fd, TIOCEXCL) == 0;
   fd_ = fd;
   pos_ = len_ = 0;
   has_icount_ = true;
@@ -121,6 +124,10 @@ bool SerialDevice::Close() {
   const int fd = fd_;
   fd_ = -1;
   pos_ = len_ = 0;
+  // The mode belongs to the device, not to this descriptor: left set, it would lock out the
+  // next program that wants the line (a pty stays with it until its last close).
+  if (exclusive_) (void)ioctl(fd, TIOCNXCL);
+  exclusive_ = false;
   return close(fd) == 0;
 }
 

@@ -74,6 +74,7 @@ class SerialDevice {
   size_t pos_ = 0;
   size_t len_ = 0;
   bool has_icount_ = true;
+  bool exclusive_ = false;  // TIOCEXCL set by Open, cleared by Close
   int frame_ = 0, overrun_ = 0, buf_overrun_ = 0, brk_ = 0;
 };
 

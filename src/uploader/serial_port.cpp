@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -107,6 +108,8 @@ bool SerialPort::Open(int port, int baud, Parity parity, int dataBits, int stopB
   if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return Fail(errno == EWOULDBLOCK ? EBUSY : errno);
   termios tio{};
   if (tcgetattr(fd_, &tio) != 0) return Fail(errno);
+  // Programs that know nothing of flock are kept out by the tty's own exclusive mode.
+  exclusive_ = ioctl(fd_, TIOCEXCL) == 0;
   cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -227,6 +230,9 @@ std::size_t SerialPort::ReadAvailable(char* buffer, std::size_t maxCount, int ti
 
 void SerialPort::Close() {
   if (fd_ >= 0) {
+    // The mode belongs to the device: left set it would lock out the next program.
+    if (exclusive_) (void)ioctl(fd_, TIOCNXCL);
+    exclusive_ = false;
     ::close(fd_);
     fd_ = -1;
   }

@@ -53,6 +53,7 @@ class SerialPort {
   bool Fail(int error);
 
   int fd_ = -1;
+  bool exclusive_ = false;  // TIOCEXCL set by Open, cleared by Close
   int port_ = 0;
   int baud_ = 0;
   int timeoutMs_ = 100;

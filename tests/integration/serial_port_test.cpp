@@ -1,6 +1,11 @@
 // The port object on a pseudo-terminal line, the test playing the far end byte by byte.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <thread>
 
 #include "common/clock.h"
@@ -16,6 +21,16 @@ namespace {
 using test::LineBackstop;
 using test::PtyPair;
 
+// 1 when the tty is in exclusive mode, 0 when it is not; -1 when that cannot be told.
+int LineHeldExclusively(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == EBUSY ? 1 : -1;
+  int exclusive = -1;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) != 0) exclusive = -1;
+  close(fd);
+  return exclusive;
+}
+
 struct OpenPort {
   PtyPair line;
   ShutdownState shutdown;
@@ -29,7 +44,11 @@ TEST(SerialPort, OpenCloseAndClosedPortCodes) {
   EXPECT_TRUE(p.port.IsOpen()) << "a second open leaves the port open";
   TOrvComm other;
   EXPECT_EQ(other.Open(p.line.path(), 9600, 8, 0, 1), rc::kOpenFailed) << "opened exclusively";
+  // Serial programs that know nothing of flock are kept out by the tty's exclusive mode (root
+  // may still open the line, and reads the mode instead).
+  EXPECT_EQ(LineHeldExclusively(p.line.path()), 1);
   EXPECT_EQ(p.port.Close(), 0);
+  EXPECT_EQ(LineHeldExclusively(p.line.path()), 0) << "the mode goes with the port";
   uint8_t c = 0;
   EXPECT_EQ(p.port.ReadChar(c), rc::kNotOpen);
   EXPECT_EQ(p.port.WriteString("x"), rc::kNotOpen);
