@@ -225,4 +225,13 @@ inline constexpr const char* kLocalFileSuffix = ").dat";
 inline constexpr const char* kLostFileName = "Lost(00000).dat";
 inline constexpr const char* kOverflowName = "Ueberlauf";  // + "." + k
 
+// Received data that is not stored: the receive file lost under the thread, a record that a
+// terminal's repeat tokens blow up beyond any sensible size.
+inline constexpr const char* kTempFileLost =
+    "Die Empfangsdatei %s wurde während der Übertragung gelöscht oder ersetzt; die Daten werden "
+    "nicht gespeichert";
+inline constexpr const char* kRecordTooLong =
+    "Datensatz in Block %d ist nach dem Auflösen der Wiederholungen länger als %d Byte; die "
+    "Übertragung wird abgebrochen";
+
 }  // namespace quillon::txt
