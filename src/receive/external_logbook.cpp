@@ -8,6 +8,7 @@
 #include "common/format.h"
 #include "common/texts.h"
 #include "config/settings_store.h"
+#include "receive/logbook_append.h"
 
 namespace quillon {
 namespace {
@@ -25,30 +26,11 @@ std::string WithSlash(std::string dir) {
   return dir;
 }
 
-// Appends with one open, write and close. Non-blocking, so a FIFO put in the file's place
-// fails instead of waiting for a reader.
-bool AppendToFile(const std::string& path, const std::string& bytes) {
-  const int fd =
-      open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return close(fd) == 0 && ok;
-}
-
 // A file that cannot be deleted is emptied, so that a reused slot never mixes two days.
 void DeleteOrEmpty(const std::string& path) {
   if (unlink(path.c_str()) == 0 || errno == ENOENT) return;
-  const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
   if (fd >= 0) close(fd);
 }
 
@@ -110,7 +92,7 @@ void ExternalLogbook::Append(int port, const std::string& line, std::time_t now)
   CheckDay(now);
   const std::string& file = app_.PortSettings[port].ExtLogFile;
   if (file.empty()) return;
-  if (AppendToFile(file, line + "\r\n")) {
+  if (AppendToRegularFile(file, line + "\r\n")) {
     reportedFailures_.erase(file);
   } else if (reportedFailures_.insert(file).second) {
     ui_.ShowMessage(MessageKind::Error, Format(txt::kExtLogWriteFailed, file));

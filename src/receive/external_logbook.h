@@ -5,7 +5,9 @@
 // and its date are kept in the settings file ("Letzte externe Protokolldatei") so that a restart
 // on the same day goes on writing the same files.
 //
-// Main thread only. The files are opened and closed for every line (UTF-8, CR LF).
+// Main thread only. The files are opened and closed for every line (UTF-8, CR LF), each line
+// written with one write(2), so it is in the file when Append returns. Only regular files are
+// written: a symbolic link, FIFO or device in a file's place is refused.
 #include <ctime>
 #include <set>
 #include <string>

@@ -1,8 +1,5 @@
 #include "receive/logbook.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <mutex>
 
 #include "common/file_io.h"
@@ -14,7 +11,7 @@
 namespace quillon {
 
 Logbook::Logbook(AppContext& app, PortStatusArray& status, UiSink& ui)
-    : app_(app), status_(status), ui_(ui), external_(app, ui) {}
+    : app_(app), status_(status), ui_(ui), external_(app, ui), files_(app.GlobalApp, ui) {}
 
 void Logbook::Load() {
   // The external state comes first: a "new logbook" line written below already runs the day
@@ -26,37 +23,39 @@ void Logbook::Load() {
 
 void Logbook::LoadPort(int port) {
   const std::string& path = app_.GlobalApp.PortLogFile[port];
-  if (path.empty()) return;
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0 && errno == ENOENT) return;
+  if (path.empty() || !PathExists(path)) return;
 
-  // Only a regular file is read: a FIFO or device in its place would block the start.
+  // Only a regular file is read: a FIFO or device in its place would block the start, and a
+  // link would lead the logbook to some other file.
   std::optional<std::string> bytes;
-  if (S_ISREG(st.st_mode)) bytes = ReadWholeFile(path);
-  if (bytes) {
-    std::vector<std::string> lines = ParseLogbookFile(*bytes);
-    std::lock_guard lock(app_.GlobalApp.ListLock);
-    lists_[port].Assign(std::move(lines));
+  if (IsRegularFileOrMissing(path)) bytes = ReadWholeFile(path);
+  if (!bytes) {
+    files_.LeaveAlone(port);  // the box below says it was not loaded: it is not written either
+    {
+      std::lock_guard lock(app_.GlobalApp.ListLock);
+      lists_[port].Clear();
+    }
+    AddLine(port, txt::kLogbookCreated);
+    ui_.ShowMessage(MessageKind::Error, Format(txt::kLogbookLoadFailed, path));
     return;
   }
+  std::vector<std::string> kept;
   {
     std::lock_guard lock(app_.GlobalApp.ListLock);
-    lists_[port].Clear();
+    lists_[port].Assign(ParseLogbookFile(*bytes));
+    kept = lists_[port].Lines();
   }
-  AddLine(port, txt::kLogbookCreated);
-  ui_.ShowMessage(MessageKind::Error, Format(txt::kLogbookLoadFailed, path));
+  // The lines appended from now on follow the file as the list has it: trimmed, in UTF-8 with
+  // CR LF (an older Windows-1252 file would otherwise end up in two encodings).
+  if (SerializeLogbookFile(kept) != *bytes) files_.Rewrite(port, kept);
 }
 
 void Logbook::Save(int port) {
   const int first = port < 1 ? 1 : port;
   const int last = port < 1 ? kPortCount : port;
   for (int n = first; n <= last && IsPort(n); ++n) {
-    const std::string& path = app_.GlobalApp.PortLogFile[n];
     std::vector<std::string> lines = Lines(n);
-    if (lines.empty() || path.empty()) continue;
-    if (!WriteFileAtomically(path, SerializeLogbookFile(lines))) {
-      ui_.ShowMessage(MessageKind::Error, Format(txt::kLogbookSaveFailed, path));
-    }
+    if (!lines.empty()) files_.Rewrite(n, lines);
   }
 }
 
@@ -78,6 +77,7 @@ bool Logbook::Add(int port, const std::string& rawText) {
       std::lock_guard lock(global.ListLock);
       lists_[port].Add(line);
     }
+    WriteToFile(port, line);
     Distribute(port, line, now);
     return true;
   }
@@ -96,8 +96,16 @@ bool Logbook::Add(int port, const std::string& rawText) {
     std::lock_guard lock(global.ListLock);
     for (const int n : ports) lists_[n].Add(untagged);
   }
-  for (const int n : ports) Distribute(n, FormatLogbookLine(n, text, now), now);
+  for (const int n : ports) {
+    WriteToFile(n, untagged);
+    Distribute(n, FormatLogbookLine(n, text, now), now);
+  }
   return true;
+}
+
+void Logbook::WriteToFile(int port, const std::string& line) {
+  files_.Append(port, line);
+  if (files_.RewriteDue(port)) files_.Rewrite(port, Lines(port));
 }
 
 void Logbook::Distribute(int port, const std::string& taggedLine, std::time_t now) {

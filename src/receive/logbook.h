@@ -1,6 +1,8 @@
 #pragma once
 // The logbook of every port: the in-memory lists shown on the "Logbuch" page and kept in each
-// port's PortLogFile between runs, the external daily logbook and the log printer.
+// port's PortLogFile, the external daily logbook and the log printer. Every line is appended to
+// its port's file as it is added, so a crash loses none; the file is rewritten from the list at
+// start, at exit and whenever it has grown too far beyond the list (LogbookFiles).
 //
 // Threads: every call runs on the main thread, which alone writes the logbook. Receive threads
 // never call it; they append to their TMyThreads::LogLines, which TakeOver moves in. The lists
@@ -15,6 +17,7 @@
 #include "common/ui_sink.h"
 #include "config/settings_types.h"
 #include "receive/external_logbook.h"
+#include "receive/logbook_append.h"
 #include "receive/log_printer.h"
 #include "receive/logbook_list.h"
 #include "receive/my_threads.h"
@@ -30,7 +33,9 @@ class Logbook {
 
   // Start-up, after the settings of the present ports are read: the external logbook's state
   // and file names (nothing deleted), then every port's list from its PortLogFile, trimmed to
-  // the limits. An unreadable file gives a new list and an error box.
+  // the limits; a file holding more than the list is rewritten from it. An unreadable file (or
+  // anything but a regular file) gives a new list and an error box, and is left as it is for
+  // the whole run.
   void Load();
 
   // Exit: writes every list holding a line (all ports when port < 1) to its PortLogFile,
@@ -72,7 +77,9 @@ class Logbook {
   static bool IsPort(int port) { return port >= 1 && port <= kPortCount; }
   // Adds without notifying the window; true when a list changed.
   bool Add(int port, const std::string& text);
-  // The line of `port` for everything outside its in-memory list.
+  // The line as kept in the port's list, to the port's file.
+  void WriteToFile(int port, const std::string& line);
+  // The line of `port` for everything outside its in-memory list and file.
   void Distribute(int port, const std::string& taggedLine, std::time_t now);
   void LoadPort(int port);
   void Notify(int port);
@@ -81,6 +88,7 @@ class Logbook {
   PortStatusArray& status_;
   UiSink& ui_;
   ExternalLogbook external_;
+  LogbookFiles files_;
   std::array<LogbookList, kPortCount + 1> lists_;  // index 1..8, ListLock
 };
 

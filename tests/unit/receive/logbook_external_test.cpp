@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "common/format.h"
+#include "common/texts.h"
 #include "config/settings_store.h"
 #include "logbook_fixture.h"
 #include "receive/external_logbook.h"
@@ -117,6 +119,17 @@ TEST_F(LogbookExternalTest, UnwritableDirectoryIsReportedOnce) {
   EXPECT_EQ(file, dir_.File("gibt es nicht/COM1_Logbuch1.txt"));
   EXPECT_EQ(ui_.Count("Fehler beim Schreiben der externen Logbuchdatei " + file), 1);
   EXPECT_EQ(log_->Lines(1).size(), 2u);
+}
+
+TEST_F(LogbookExternalTest, LinkInPlaceOfTheFileIsNotWrittenThrough) {
+  ASSERT_TRUE(SettingsStore(app_, ui_).WriteLastExtLog(1, CivilDate{2024, 3, 1}));  // no new day
+  test::WriteBytes(dir_.File("anderswo"), "fremd\r\n");
+  std::filesystem::create_symlink(dir_.File("anderswo"), ExtFile(1, 1));
+  log_->Load();
+  log_->AddLine(1, "eins");
+  log_->AddLine(1, "zwei");
+  EXPECT_EQ(ReadBytes(dir_.File("anderswo")), "fremd\r\n");
+  EXPECT_EQ(ui_.Count(Format(txt::kExtLogWriteFailed, ExtFile(1, 1))), 1);
 }
 
 TEST(LogbookExternalNames, DirectoryAsGivenWithASlashAdded) {

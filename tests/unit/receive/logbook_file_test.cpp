@@ -21,15 +21,21 @@ TEST_F(LogbookTest, SaveAndLoadKeepUmlautsAsUtf8WithCrLf) {
   log_->AddLine(kAllPorts, txt::kLogEnding);
   const auto before1 = log_->Lines(1);
   const auto before2 = log_->Lines(2);
+  const std::string file1 = before1[0] + "\r\n" + before1[1] + "\r\n" + before1[2] + "\r\n";
+  EXPECT_EQ(ReadBytes(app_.GlobalApp.PortLogFile[1]), file1) << "each line is in at once";
+  MakeLogbook();  // the program was killed: nothing saved
+  log_->Load();
+  EXPECT_EQ(log_->Lines(1), before1);
+  EXPECT_EQ(log_->Lines(2), before2);
   log_->Save(0);
 
   const std::string bytes = ReadBytes(app_.GlobalApp.PortLogFile[1]);
-  EXPECT_EQ(bytes, before1[0] + "\r\n" + before1[1] + "\r\n" + before1[2] + "\r\n");
+  EXPECT_EQ(bytes, file1);
   EXPECT_NE(bytes.find("\xC3\x9C"
                        "bertragung"),
             std::string::npos)
       << "UTF-8 Ü";
-  EXPECT_FALSE(std::filesystem::exists(app_.GlobalApp.PortLogFile[3])) << "empty list not saved";
+  EXPECT_FALSE(std::filesystem::exists(app_.GlobalApp.PortLogFile[3])) << "LogLevel 0: no file";
 
   MakeLogbook();
   log_->Load();
@@ -41,9 +47,10 @@ TEST_F(LogbookTest, SaveAndLoadKeepUmlautsAsUtf8WithCrLf) {
 
 TEST_F(LogbookTest, SaveOfOnePortWritesOnlyThatPort) {
   log_->AddLine(kAllPorts, "für alle");
+  for (const int n : {1, 2}) WriteBytes(app_.GlobalApp.PortLogFile[n], "");
   log_->Save(2);
-  EXPECT_FALSE(std::filesystem::exists(app_.GlobalApp.PortLogFile[1]));
-  EXPECT_TRUE(std::filesystem::exists(app_.GlobalApp.PortLogFile[2]));
+  EXPECT_EQ(ReadBytes(app_.GlobalApp.PortLogFile[1]), "");
+  EXPECT_EQ(ReadBytes(app_.GlobalApp.PortLogFile[2]), log_->Lines(2)[0] + "\r\n");
 }
 
 TEST(LogbookFile, ParsesEveryLineEndAndBothEncodings) {
@@ -77,6 +84,9 @@ TEST_F(LogbookTest, LoadTrimsAnOverlongFile) {
   const auto lines = log_->Lines(1);
   ASSERT_EQ(lines.size(), 400u);
   EXPECT_EQ(lines.front(), "Zeile 50");
+  const std::string file = ReadBytes(app_.GlobalApp.PortLogFile[1]);
+  EXPECT_TRUE(file.starts_with("Zeile 50\r\n")) << "trimmed on disk too";
+  EXPECT_EQ(ParseLogbookFile(file), lines);
 }
 
 TEST_F(LogbookTest, UnreadableFileGivesANewLogbookAndAnErrorBox) {
@@ -91,11 +101,22 @@ TEST_F(LogbookTest, UnreadableFileGivesANewLogbookAndAnErrorBox) {
   EXPECT_TRUE(log_->Lines(1).empty()) << "a missing file is no error";
 }
 
-TEST_F(LogbookTest, FifoInPlaceOfTheFileDoesNotBlockTheStart) {
-  const std::string& path = app_.GlobalApp.PortLogFile[1];
-  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  log_->Load();
-  EXPECT_EQ(ui_.Count(Format(txt::kLogbookLoadFailed, path)), 1);
+TEST_F(LogbookTest, FifoOrLinkInPlaceOfTheFileIsLeftAsItIs) {
+  const std::string& fifo = app_.GlobalApp.PortLogFile[1];
+  const std::string& link = app_.GlobalApp.PortLogFile[2];
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  WriteBytes(dir_.File("anderswo"), "fremd\r\n");
+  std::filesystem::create_symlink(dir_.File("anderswo"), link);
+  log_->Load();  // reading the FIFO would block here
+  log_->AddLine(kAllPorts, "danach");
+  log_->CloseForExit();
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadBytes(dir_.File("anderswo")), "fremd\r\n") << "not written through the link";
+  for (const std::string& path : {fifo, link}) {
+    EXPECT_EQ(ui_.Count(Format(txt::kLogbookLoadFailed, path)), 1) << path;
+    EXPECT_EQ(ui_.Count(Format(txt::kLogbookSaveFailed, path)), 0) << path << ": never written";
+  }
 }
 
 TEST_F(LogbookTest, FailedSaveShowsAnErrorBoxAndKeepsTheOldFile) {
@@ -104,10 +125,17 @@ TEST_F(LogbookTest, FailedSaveShowsAnErrorBoxAndKeepsTheOldFile) {
   WriteBytes(path, "alt\r\n");
   chmod(path.c_str(), 0444);  // read-only files are refused, also for root
   log_->AddLine(kAllPorts, "neu");
+  log_->AddLine(kAllPorts, "noch eine");
   log_->Save(0);
   EXPECT_EQ(ReadBytes(path), "alt\r\n");
-  EXPECT_EQ(ui_.Count("Fehler beim Speichern der Logbuchdatei " + path), 1);
+  EXPECT_EQ(ui_.Count("Fehler beim Speichern der Logbuchdatei " + path), 1) << "once";
   EXPECT_EQ(ui_.Count(Format(txt::kLogbookSaveFailed, app_.GlobalApp.PortLogFile[2])), 1);
+
+  chmod(path.c_str(), 0644);
+  log_->AddLine(1, "geschrieben");
+  chmod(path.c_str(), 0444);
+  log_->AddLine(1, "wieder nicht");
+  EXPECT_EQ(ui_.Count(Format(txt::kLogbookSaveFailed, path)), 2) << "again after a success";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "logbook_fixture.h"
+#include "receive/logbook_append.h"
+#include "receive/logbook_file.h"
 #include "receive/logbook_line.h"
 #include "receive/logbook_list.h"
 
@@ -85,6 +87,7 @@ TEST(LogbookLimits, LoadedListIsTrimmedFromTheOldest) {
 }
 
 using test::LogbookTest;
+using test::ReadBytes;
 
 TEST_F(LogbookTest, LimitsHoldForFormattedLinesOfAPort) {
   for (int i = 0; i < 401; ++i) log_->AddLine(1, "Zeile " + std::to_string(i));
@@ -94,6 +97,21 @@ TEST_F(LogbookTest, LimitsHoldForFormattedLinesOfAPort) {
 
   log_->AddLine(1, std::string(30000, 'x'));
   EXPECT_EQ(log_->Lines(1).size(), 1u);
+}
+
+TEST_F(LogbookTest, FileGrowingFarBeyondTheListIsRewrittenFromIt) {
+  // Lines of about 1000 bytes: the list keeps 24, the file is rewritten after some 100.
+  const std::string& path = app_.GlobalApp.PortLogFile[1];
+  int rewrites = 0;
+  for (int i = 0; i < 250; ++i) {
+    log_->AddLine(1, Numbered(i, 1000));
+    const std::string file = ReadBytes(path);
+    const auto lines = log_->Lines(1);
+    ASSERT_TRUE(file.ends_with(lines.back() + "\r\n")) << i;
+    ASSERT_LE(file.size(), kLogbookMaxChars + kLogbookFileGrowthBytes + 2000) << i;
+    if (static_cast<size_t>(i) > lines.size() && ParseLogbookFile(file) == lines) ++rewrites;
+  }
+  EXPECT_GE(rewrites, 2);
 }
 
 }  // namespace
