@@ -45,9 +45,9 @@ bool AppendToRegularFile(const std::string& path, const std::string& bytes) {
   // Checked before the open too, so that no device is ever opened; O_NOFOLLOW and the fstat
   // catch a name swapped in between. Non-blocking, so a FIFO never waits for a reader.
   if (!IsRegularFileOrMissing(path)) return false;
-  const int fd = open(path.c_str(),
-                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW,
-                      0666);
+  const int fd =
+      open(path.c_str(),
+           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0666);
   if (fd < 0) return false;
   struct stat st {};
   const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HasWriteBits(st) &&
@@ -77,8 +77,8 @@ void LogbookFiles::Rewrite(int port, const std::vector<std::string>& lines) {
   // again only after the next stretch of growth, not on every line.
   ports_[port].grownBytes = 0;
   // WriteFileAtomically follows a symbolic link; the logbook never does.
-  Report(port, IsRegularFileOrMissing(path) &&
-                   WriteFileAtomically(path, SerializeLogbookFile(lines)));
+  Report(port,
+         IsRegularFileOrMissing(path) && WriteFileAtomically(path, SerializeLogbookFile(lines)));
 }
 
 void LogbookFiles::Report(int port, bool written) {
@@ -87,8 +87,7 @@ void LogbookFiles::Report(int port, bool written) {
     file.failureShown = false;
   } else if (!file.failureShown) {
     file.failureShown = true;
-    ui_.ShowMessage(MessageKind::Error,
-                    Format(txt::kLogbookSaveFailed, global_.PortLogFile[port]));
+    ui_.ShowMessage(MessageKind::Error, Format(txt::kLogbookSaveFailed, global_.PortLogFile[port]));
   }
 }
 
