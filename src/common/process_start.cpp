@@ -183,12 +183,15 @@ int StartProgram(const std::string& path, const std::vector<std::string>& argv, 
     if (a.find('\0') != std::string::npos) return EINVAL;  // would reach the program cut short
   ReapLeftovers();
 
-  // The child reads nothing from our terminal or line, keeps stdout and stderr (so a service's
-  // journal shows what the program writes) and inherits no other descriptor, whether or not
-  // its opener asked for close-on-exec.
+  // The child reads nothing from our terminal or line and writes nothing into our output (a
+  // chatty program would fill a service's journal), and it inherits no other descriptor,
+  // whether or not its opener asked for close-on-exec.
   SpawnActions actions;
   if (int r = posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0))
     return r;
+  if (int r = posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0))
+    return r;
+  if (int r = posix_spawn_file_actions_adddup2(actions.get(), 1, 2)) return r;
   if (int r = posix_spawn_file_actions_addclosefrom_np(actions.get(), 3)) return r;
 
   // A clean signal state, and a process group of its own: a Ctrl-C that stops the receiver

@@ -26,7 +26,8 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // (nothing found) or EACCES (found but not executable).
 std::string FindProgram(const std::string& name, const std::string& programDir, int& error);
 
-// Starts exactly the file `path` with the arguments `argv` (argv[0] included). With `wait` the
+// Starts exactly the file `path` with the arguments `argv` (argv[0] included), its standard
+// input, output and error on /dev/null, in a process group of its own. With `wait` the
 // call returns when the program has ended; without, the program runs on and is reaped in the
 // background, so it never stays behind as a zombie. The program's exit code is not examined.
 // 0 when it was started, else an errno code (ENOENT, EACCES, ENOEXEC, ...).

@@ -167,7 +167,7 @@ int ZombieChildren() {
   return zombies;
 }
 
-TEST(ProcessStart, ProgramsNotWaitedForAreReapedAndInheritNoDescriptors) {
+TEST(ProcessStart, ProgramsNotWaitedForAreReapedAndInheritNoDescriptorsNorOurOutput) {
   TempDir dir;
   // A descriptor opened without close-on-exec, as a careless library would.
   const int opened = open("/dev/null", O_RDONLY);
@@ -176,8 +176,10 @@ TEST(ProcessStart, ProgramsNotWaitedForAreReapedAndInheritNoDescriptors) {
   close(opened);
   ASSERT_GE(leaky, 200);
   const std::string out = dir.File("fds.txt");
-  WriteBytes(dir.File("fds"),
-             "#!/bin/sh\nls /proc/$$/fd > '" + out + ".tmp'\nmv '" + out + ".tmp' '" + out + "'\n");
+  WriteBytes(dir.File("fds"), "#!/bin/sh\no='" + out +
+                                  "'\nstd=$(readlink /proc/$$/fd/1 /proc/$$/fd/2)\n"
+                                  "echo \"$std\" > \"$o.std\"\n"
+                                  "ls /proc/$$/fd > \"$o.tmp\"\nmv \"$o.tmp\" \"$o\"\n");
   ASSERT_EQ(chmod(dir.File("fds").c_str(), 0755), 0);
   for (int i = 0; i < 3; ++i) ASSERT_EQ(RunProgram("/bin/true", false, dir.path()), 0);
   ASSERT_EQ(RunProgram("fds", false, dir.path()), 0);
@@ -185,6 +187,7 @@ TEST(ProcessStart, ProgramsNotWaitedForAreReapedAndInheritNoDescriptors) {
   const std::string fds = "\n" + ReadBytes(out);
   close(leaky);
   EXPECT_EQ(fds.find("\n" + std::to_string(leaky) + "\n"), std::string::npos) << fds;
+  EXPECT_EQ(ReadBytes(out + ".std"), "/dev/null\n/dev/null\n") << "stdout and stderr";
 
   const uint64_t end = Clock() + 20000;
   while (ZombieChildren() > 0 && Clock() < end) Delay(20);
