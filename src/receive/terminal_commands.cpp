@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <memory>
+#include <optional>
 
 #include "common/file_io.h"
 #include "common/format.h"
@@ -12,6 +14,7 @@
 #include "common/process_start.h"
 #include "common/texts.h"
 #include "protocols/ack_nak_frame.h"
+#include "receive/own_files.h"
 #include "receive/terminal_commands_parse.h"
 #include "serial/result_codes.h"
 
@@ -20,7 +23,13 @@ namespace {
 
 class Interpreter {
  public:
-  explicit Interpreter(CommandContext& ctx) : ctx_(ctx) {}
+  explicit Interpreter(CommandContext& ctx) : ctx_(ctx) {
+    if (ctx_.app == nullptr) {
+      fallbackApp_ = std::make_unique<AppContext>();
+      if (!ctx_.programDir.empty())
+        fallbackApp_->AppInfo.ProgramDir = WithTrailingSlash(ctx_.programDir);
+    }
+  }
 
   bool Run(const ParsedCommand& command, const std::string& line) {
     switch (command.code) {
@@ -41,10 +50,14 @@ class Interpreter {
         if (ctx_.v24close) ctx_.v24close();
         return true;
       case TerminalCommand::Tx:
-      case TerminalCommand::Update:
-        // Sending files to the terminal from a command is not available in this version.
+      case TerminalCommand::Update: {
+        // Sending files to the terminal from a command is not available in this version. An
+        // own file is refused first all the same, as sending must refuse it.
+        const CommandFile file = ResolveCommandFile(command.argument, ctx_.programDir);
+        if (IsOwnFile(file.fullName)) return NotFound(file.fullName);
         Log(Format(txt::kCmdFaulty, Printable(line)));
         return false;
+      }
       case TerminalCommand::None:
         break;
     }
@@ -56,14 +69,27 @@ class Interpreter {
   }
 
  private:
-  std::string Resolve(const std::string& argument) const {
-    return ResolveCommandFile(argument, ctx_.programDir);
+  struct Found {
+    CommandFile file;
+    struct stat st;
+  };
+
+  bool IsOwnFile(const std::string& fullName) const {
+    return IsProgramFile(ctx_.app != nullptr ? *ctx_.app : *fallbackApp_, fullName);
   }
 
-  // Only regular files count as found: a directory or a device is never a command's file.
-  static bool FindFile(const std::string& path, struct stat& st) {
-    if (path.find('\0') != std::string::npos) return false;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  // The file a command's argument names, or nothing after the "nicht gefunden" reply and log.
+  // Only regular files count (a directory or a device is never a command's file), and the
+  // program's own files are answered exactly as missing ones.
+  std::optional<Found> Find(const std::string& argument) {
+    Found found{ResolveCommandFile(argument, ctx_.programDir), {}};
+    const std::string& path = found.file.fullName;
+    if (path.find('\0') != std::string::npos || stat(path.c_str(), &found.st) != 0 ||
+        !S_ISREG(found.st.st_mode) || IsOwnFile(path)) {
+      NotFound(path);
+      return std::nullopt;
+    }
+    return found;
   }
 
   // The three blocks of a reply: title, the reply text, the end.
@@ -85,13 +111,13 @@ class Interpreter {
   }
 
   bool Exec(const std::string& argument, bool wait) {
-    const std::string fullName = Resolve(argument);
-    struct stat st {};
-    if (!FindFile(fullName, st)) return NotFound(fullName);
+    const std::optional<Found> found = Find(argument);
+    if (!found) return false;
+    const std::string& fullName = found->file.fullName;
     Log(Format(wait ? txt::kCmdCallWait : txt::kCmdCall, txt::kCmdPrefix, Printable(fullName)));
     // The file that was checked is the file started, with the argument as the program's only
     // command-line word: nothing the terminal sends can add parameters or reach a shell.
-    if (StartProgram(fullName, {argument}, wait) != 0) {
+    if (StartProgram(fullName, {found->file.name}, wait) != 0) {
       ReplyError(txt::kCmdCallFailed, fullName);
       Log(Format(txt::kCmdCallFailed, "", Printable(fullName), ""));
       return false;
@@ -100,9 +126,9 @@ class Interpreter {
   }
 
   bool Delete(const std::string& argument) {
-    const std::string fullName = Resolve(argument);
-    struct stat st {};
-    if (!FindFile(fullName, st)) return NotFound(fullName);
+    const std::optional<Found> found = Find(argument);
+    if (!found) return false;
+    const std::string& fullName = found->file.fullName;
     Log(Format(txt::kCmdDelete, txt::kCmdPrefix, Printable(fullName)));
     // A read-only file is made writable for its owner first, as a deletion on the terminals'
     // side expects; through a symbolic link the link goes and its target keeps its rights.
@@ -118,9 +144,10 @@ class Interpreter {
   }
 
   bool FileInfo(const std::string& argument) {
-    const std::string fullName = Resolve(argument);
-    struct stat st {};
-    if (!FindFile(fullName, st)) return NotFound(fullName);
+    const std::optional<Found> found = Find(argument);
+    if (!found) return false;
+    const std::string& fullName = found->file.fullName;
+    const struct stat& st = found->st;
     std::tm tm{};
     localtime_r(&st.st_mtime, &tm);
     const std::string reply =
@@ -151,6 +178,7 @@ class Interpreter {
   }
 
   CommandContext& ctx_;
+  std::unique_ptr<AppContext> fallbackApp_;  // when the context names no AppContext
 };
 
 bool IsBlankLine(const std::string& line) {
@@ -168,7 +196,7 @@ bool RunCommands(CommandContext& ctx, const std::string& commandFile) {
     const std::vector<std::string> lines = SplitCommandLines(*content);
     for (size_t i = 0; i < lines.size(); ++i) {
       const std::string& line = lines[i];
-      const ParsedCommand command = ParseCommand(LowerAscii(line));
+      const ParsedCommand command = ParseCommand(line);
       if (command.code == TerminalCommand::None) {
         // The first line may be the transfer's header record; empty lines carry nothing.
         if (i != 0 && !IsBlankLine(line))

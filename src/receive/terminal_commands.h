@@ -7,8 +7,9 @@
 // Runs on the port's receive thread while it holds the open port.
 //
 // A command's argument comes from the terminal and is handled as untrusted text: it is only
-// ever one file name (never split, never given to a shell); a bare name lies in the program
-// directory, a name with '/' is used as given, as the terminals expect.
+// ever one file name (never split, never given to a shell); a relative name lies in the program
+// directory, an absolute one is used as given. The program's own files (settings, logbooks,
+// temporary and local-store files, the program itself) are refused as if they were missing.
 #include <functional>
 #include <string>
 
@@ -26,6 +27,9 @@ struct CommandContext {
   PortReporter& reporter;
   std::function<void()> v24open;   // "$v24open": the receive thread decides what it means
   std::function<void()> v24close;  // "$v24close": must not wait for the calling thread's end
+  // Where the program's own files are. Without it only those beside `programDir` (temporary
+  // receive files, local stores, external logbooks by default) and the program are known.
+  const AppContext* app = nullptr;
 };
 
 // Executes every line of `commandFile` and deletes the file afterwards. A line without a

@@ -1,7 +1,11 @@
 #include "receive/terminal_commands_parse.h"
 
+#include <dirent.h>
+
+#include <optional>
 #include <string_view>
 
+#include "common/file_io.h"
 #include "common/format.h"
 #include "common/paths.h"
 #include "common/texts.h"
@@ -59,11 +63,13 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 }  // namespace
 
-ParsedCommand ParseCommand(const std::string& lowerLine) {
+ParsedCommand ParseCommand(const std::string& line) {
+  // Lower-casing keeps every byte in its place, so the word's offsets hold in the line itself.
+  const std::string lowerLine = LowerAscii(line);
   for (const CommandWord& w : kWords) {
     const size_t at = lowerLine.find(w.word);
     if (at == std::string::npos) continue;
-    std::string_view rest = std::string_view(lowerLine).substr(at + w.word.size());
+    std::string_view rest = std::string_view(line).substr(at + w.word.size());
     if (!rest.empty()) rest.remove_suffix(1);
     while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
     while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
@@ -72,9 +78,45 @@ ParsedCommand ParseCommand(const std::string& lowerLine) {
   return {};
 }
 
-std::string ResolveCommandFile(const std::string& argument, const std::string& programDir) {
-  if (argument.find('/') != std::string::npos) return argument;
-  return programDir.empty() ? argument : WithTrailingSlash(programDir) + argument;
+namespace {
+
+CommandFile InProgramDir(const std::string& name, const std::string& programDir) {
+  if (name.starts_with('/') || programDir.empty()) return {name, name};
+  return {name, WithTrailingSlash(programDir) + name};
+}
+
+// The one entry of the file's directory whose name equals the file's last part but for the
+// case of A-Z; nothing when there is none or more than one.
+std::optional<CommandFile> MatchCase(const CommandFile& given) {
+  const size_t slash = given.name.rfind('/');
+  const std::string wanted = LowerAscii(given.name.substr(slash + 1));  // npos + 1 == 0
+  if (wanted.empty()) return std::nullopt;
+  const std::string dir = DirectoryPart(given.fullName);
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return std::nullopt;
+  std::string match;
+  int matches = 0;
+  while (const dirent* entry = readdir(d)) {
+    if (LowerAscii(entry->d_name) != wanted) continue;
+    match = entry->d_name;
+    if (++matches > 1) break;
+  }
+  closedir(d);
+  if (matches != 1) return std::nullopt;
+  const std::string head = slash == std::string::npos ? "" : given.name.substr(0, slash + 1);
+  return CommandFile{head + match, dir + match};
+}
+
+}  // namespace
+
+CommandFile ResolveCommandFile(const std::string& argument, const std::string& programDir) {
+  // A name with a NUL byte is no file name; it is reported as given, lower-cased.
+  if (argument.find('\0') == std::string::npos) {
+    CommandFile given = InProgramDir(argument, programDir);
+    if (PathExists(given.fullName)) return given;
+    if (std::optional<CommandFile> matched = MatchCase(given)) return *matched;
+  }
+  return InProgramDir(LowerAscii(argument), programDir);
 }
 
 std::string Printable(std::string text) {

@@ -34,15 +34,24 @@ std::vector<std::string> SplitCommandLines(const std::string& content);
 // not known here, and a file name must not change beyond what the terminal can expect.
 std::string LowerAscii(std::string text);
 
-// Finds the command in an already lower-cased line: the words are tried in a fixed order
-// ("$exec&wait" before "$exec") and the first one found anywhere in the line wins. The argument
-// is the rest of the line after the word, without its last character (the closing "$"), with
-// blanks and control characters trimmed at both ends.
-ParsedCommand ParseCommand(const std::string& lowerLine);
+// Finds the command in a line: the words are tried in a fixed order ("$exec&wait" before
+// "$exec") and the first one found anywhere in the line, in any case, wins. The argument is the
+// rest of the line after the word, in the case the terminal sent it, without its last character
+// (the closing "$"), with blanks and control characters trimmed at both ends.
+ParsedCommand ParseCommand(const std::string& line);
 
-// A file argument: without '/' it names a file in `programDir`, with '/' it is used as it is
-// (an absolute path, or relative to the current directory).
-std::string ResolveCommandFile(const std::string& argument, const std::string& programDir);
+// The file a command's argument names.
+struct CommandFile {
+  std::string name;      // the argument in the spelling that was found (see below)
+  std::string fullName;  // that name in the program directory, or as it is when absolute
+};
+
+// Resolves a file argument: an absolute name is used as it is, any other name (also one with
+// '/' or "..") lies in `programDir`, never in the current directory. The name is taken as the
+// terminal sent it when that exists; else the one name in its directory that differs from it
+// in the case of A-Z only; else the name lower-cased, the spelling commands were always
+// looked up in.
+CommandFile ResolveCommandFile(const std::string& argument, const std::string& programDir);
 
 // `text` with every control character (NUL included) shown as '?', for the logbook and the
 // terminal's display.

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/clock.h"
+#include "common/paths.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -26,8 +27,8 @@ using test::PtyPair;
 using test::ReadBytes;
 using test::WriteBytes;
 
-// A program directory whose whole path is in lower case: command lines are lower-cased, so a
-// test that names absolute paths needs one.
+// A program directory whose whole path is in lower case: a name not found as sent is looked up
+// lower-cased, and an absolute one must still point into this directory then.
 class LowerCaseDir {
  public:
   LowerCaseDir() {
@@ -109,7 +110,7 @@ class TerminalCommandTest : public ::testing::Test {
   bool Run(const std::string& commands) {
     WriteBytes(commandFile, commands);
     CommandContext ctx{
-        1, port, opt, dir.path(), reporter, [this] { ++opened; }, [this] { ++closed; }};
+        1, port, opt, dir.path(), reporter, [this] { ++opened; }, [this] { ++closed; }, app};
     return RunCommands(ctx, commandFile);
   }
 
@@ -152,6 +153,7 @@ class TerminalCommandTest : public ::testing::Test {
   RecordingReporter reporter;
   int opened = 0;
   int closed = 0;
+  const AppContext* app = nullptr;
 };
 
 TEST_F(TerminalCommandTest, ExecFoldsCaseAndStartsTheFileAlone) {
@@ -317,6 +319,40 @@ TEST_F(TerminalCommandTest, AProgramNameWithBlanksIsOneFile) {
   EXPECT_FALSE(Run("$exec&wait run me$\r\n")) << "a file that cannot be run";
   EXPECT_EQ(far.Blocks(), Replies({"$Error:Fehler beim Aufruf der Datei run me$"}));
   EXPECT_EQ(reporter.logs.back(), "Fehler beim Aufruf der Datei " + Full("run me"));
+}
+
+TEST_F(TerminalCommandTest, OwnFilesAreAnsweredAsMissing) {
+  AppContext own;
+  own.AppInfo.ProgramDir = dir.path() + "/";
+  own.AppInfo.IniPath = Full("quillon.ini");
+  own.AppInfo.ExePath = Full("quillon");
+  app = &own;
+  const std::string ran = Full("ran.txt");
+  Program("quillon", ran);
+  for (const char* file : {"quillon.ini", "rxtmp2.dat"}) WriteBytes(Full(file), "keep");
+  ASSERT_EQ(symlink("quillon.ini", Full("link").c_str()), 0);
+  ASSERT_EQ(link(Full("quillon.ini").c_str(), Full("hard").c_str()), 0);
+  const std::string up = "../" + FileNamePart(dir.path()) + "/";
+  const std::pair<std::string, std::string> cases[] = {
+      {"$del quillon.ini$", "quillon.ini"},
+      {"$del " + up + "QUILLON.INI$", "quillon.ini"},
+      {"$del " + Full("rxtmp2.dat") + "$", "rxtmp2.dat"},
+      {"$fileinfo link$", "link"},
+      {"$fileinfo hard$", "hard"},
+      {"$exec&wait quillon$", "quillon"},
+      {"$tx quillon.ini$", "quillon.ini"},
+  };
+  for (const auto& [line, name] : cases) {
+    const size_t before = far.Blocks().size();
+    EXPECT_FALSE(Run(line + "\r\n")) << line;
+    const auto blocks = far.Blocks();
+    ASSERT_EQ(blocks.size(), before + 3) << line;
+    EXPECT_EQ(blocks[before + 1], "+:$Error:Datei " + name + " nicht gefunden$") << line;
+    EXPECT_EQ(reporter.logs.back().rfind("MDE-Befehl: Datei ", 0), 0u) << line;
+  }
+  for (const char* file : {"quillon.ini", "rxtmp2.dat", "quillon", "link", "hard"})
+    EXPECT_EQ(access(Full(file).c_str(), F_OK), 0) << file;
+  EXPECT_NE(access(ran.c_str(), F_OK), 0) << "the program itself is not started";
 }
 
 }  // namespace
