@@ -35,7 +35,8 @@ bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !
 }  // namespace
 
 TComThread::TComThread(std::shared_ptr<ReceptionEnv> env, int port)
-    : envHold_(std::move(env)), env_(*envHold_), PortNo_(port) {
+    : envHold_(std::move(env)), env_(*envHold_), PortNo_(port),
+      store_(port, env_.app.PortSettings[port], env_.app.AppInfo.ProgramDir, *this) {
   TempFileName = env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
   Passwords = ModemPasswordList(Opt());
   TMyThreads& st = Status();
@@ -410,18 +411,23 @@ bool TComThread::ReceiveAckNak() {
     AckNak->logTarget = nullptr;
   }
   SetLed(kLedReady);
-  FileStore store(PortNo_, opt, env_.app.AppInfo.ProgramDir, *this);
-  (void)store.RecoverLocalFiles();
+  // Each kept file that reaches the target is a stored transfer of its own.
+  (void)store_.RecoverLocalFiles([this](const std::string& target) { PostProcessStored(target); });
   if (Terminated()) return false;
   bool ok = ReceiveFirstBlock() && ReceiveBlocks();
   if (ok && opt.ClockSync) ok = SyncTerminalClock();
   if (opt.ModemEnabled) HangUpModem();
   if (ok) {
     SetLed(kLedReady);
-    PostProcess(PortNo_, opt, LastStoredFile, env_.app.AppInfo.ProgramDir, *this);
-    if (env_.forward) env_.forward(PortNo_, LastStoredFile);
+    // A transfer only in the local store is post-processed when it reaches the target.
+    if (!LastStoredFile.empty()) PostProcessStored(LastStoredFile);
   }
   return !Terminated();
+}
+
+void TComThread::PostProcessStored(const std::string& storedFile) {
+  PostProcess(PortNo_, Opt(), storedFile, env_.app.AppInfo.ProgramDir, *this);
+  if (env_.forward) env_.forward(PortNo_, storedFile);
 }
 
 bool TComThread::ReceiveFirstBlock() {
@@ -448,6 +454,7 @@ bool TComThread::ReceiveFirstBlock() {
            Format(txt::kPolling, opt.CurrentPollAddr));
   }
   TargetNames = {};
+  LastStoredFile.clear();
   try {
     OutFile = std::make_unique<TOrvFile32>(TempFileName, true);
     // Its content counts only once FinishTransfer has flushed it, before the final ACK.
@@ -465,8 +472,9 @@ bool TComThread::ReceiveFirstBlock() {
     }
     return false;
   }
-  if (opt.WithHeader) return StoreBlock();
-  return AckNak->SendAck() == rc::kOk;
+  const bool taken = opt.WithHeader ? StoreBlock() : AckNak->SendAck() == rc::kOk;
+  // A first block that could not be taken ends the transfer here: its file goes.
+  return taken || FinishTransfer(false, false);
 }
 
 bool TComThread::StoreBlock() {
@@ -529,8 +537,7 @@ bool TComThread::ReceiveBlocks() {
 
 bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
   RecordCount = OutFile ? OutFile->linesWritten : 0;
-  if (OutFile && !OutFile->Flush()) received = false;
-  OutFile.reset();
+  if (!OutFile || !OutFile->Flush()) received = false;
   bool result = false;
   if (!received) {
     DeleteTempFile(3);
@@ -539,6 +546,7 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
     return false;
   }
   if (commandTransfer) {
+    OutFile.reset();  // the commands read it by its name
     AckNak->SendAck();
     CommandContext commands{PortNo_, *AckNak, Opt(), env_.app.AppInfo.ProgramDir, *this,
                             [this] { Report(true, 1, txt::kPortAlreadyOpenCommand, {}); },
@@ -554,16 +562,18 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
     }
     result = false;
   } else {
-    FileStore store(PortNo_, Opt(), env_.app.AppInfo.ProgramDir, *this);
-    result = store.StoreFile(TempFileName, TargetNames, RecordCount, false, LastStoredFile,
-                             [this] { return AckNak->SendAck() == rc::kOk; });
+    // Stored from the file still open: what the thread wrote is what is stored.
+    result = store_.StoreFile(*OutFile, TargetNames, RecordCount, false, LastStoredFile,
+                              [this] { return AckNak->SendAck() == rc::kOk; });
   }
   DeleteTempFile(2);
   return result;
 }
 
 void TComThread::DeleteTempFile(int place) {
-  if (PathExists(TempFileName) && !RemoveFile(TempFileName)) {
+  const bool gone = OutFile ? OutFile->Unlink() : RemoveFile(TempFileName);
+  OutFile.reset();
+  if (!gone) {
     const std::string text = Format(txt::kDeleteFileFailed, TempFileName, place);
     Report(true, 1, text, text);
   }

@@ -25,6 +25,7 @@
 
 #include "config/settings_types.h"
 #include "protocols/ack_nak.h"
+#include "receive/file_store.h"
 #include "receive/my_threads.h"
 #include "receive/port_reporter.h"
 #include "receive/reception_env.h"
@@ -81,9 +82,12 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   bool StoreBlock();
   bool ReceiveBlocks();
   bool FinishTransfer(bool received, bool commandTransfer);
+  // The port's program and the forwarding, for one transfer stored in `storedFile`.
+  void PostProcessStored(const std::string& storedFile);
   bool SyncTerminalClock();
   void ReportCommunicationError();
   void IdleWithoutProtocol(int protocol);
+  // Deletes the temporary file (a name that meanwhile names another file stays) and closes it.
   void DeleteTempFile(int place);
   // Swaps the port object; the main thread may be reaching for it to abort a wait.
   void ReplacePort(std::unique_ptr<TOrvAckNak> port);
@@ -97,6 +101,7 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   std::unique_ptr<TOrvFile32> OutFile;
   std::string TempFileName;
   std::array<std::string, 3> TargetNames;
+  // The file the current transfer was stored in; empty while it is not stored in a target.
   std::string LastStoredFile;
   int RecordCount = 0;
   size_t PollIndex = 0;
@@ -111,6 +116,7 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   int ReopenPauseMs = 0;
   uint64_t LastModemCheck = 0;
   std::vector<std::string> Passwords;
+  FileStore store_;  // keeps what the recovery last reported from one wait to the next
 
   std::mutex port_mutex_;  // guards the AckNak pointer against RequestStop
   std::mutex wait_mutex_;

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <set>
@@ -77,12 +76,15 @@ std::string FileStore::NameFromData(const std::string& given) const {
   return ExpandPlaceholders(full, opt_.FileMode == kModeSequential, opt_.SeqDigits, clock_());
 }
 
-std::unique_ptr<StoreTarget> FileStore::OpenByMode(std::string& name, const std::string& source,
+std::unique_ptr<StoreTarget> FileStore::OpenByMode(std::string& name, const TOrvFile32& source,
                                                    bool appendAnyway) {
+  using Mode = StoreTarget::Mode;
   if (opt_.FileMode == kModeAppend || appendAnyway) {
-    return std::make_unique<StoreTarget>(name, true, source);
+    return std::make_unique<StoreTarget>(name, Mode::kAppend, source);
   }
-  if (opt_.FileMode != kModeSequential) return std::make_unique<StoreTarget>(name, false, source);
+  if (opt_.FileMode != kModeSequential) {
+    return std::make_unique<StoreTarget>(name, Mode::kReplace, source);
+  }
 
   const std::string pattern = name;
   bool claimed = false;
@@ -93,7 +95,8 @@ std::unique_ptr<StoreTarget> FileStore::OpenByMode(std::string& name, const std:
   }
   if (!claimed) throw std::system_error(EEXIST, std::generic_category(), name);
   try {
-    return std::make_unique<StoreTarget>(name, false, source);
+    // The claimed file is new and empty: written directly, emptied again on failure.
+    return std::make_unique<StoreTarget>(name, Mode::kAppend, source);
   } catch (...) {
     RemoveIfEmpty(name);
     throw;
@@ -115,9 +118,9 @@ void FileStore::ReportStored(const std::string& name, int recordCount, bool xyzW
   reporter_.Report(true, 2, Format(pattern, recordCount, name), status);
 }
 
-FileStore::TargetResult FileStore::WriteTarget(std::string name, const std::string& tempFile,
-                                               bool deleteTemp, int recordCount,
-                                               bool xyzWording, std::string& lastStoredFile) {
+FileStore::TargetResult FileStore::WriteTarget(std::string name, TOrvFile32& temp,
+                                               int recordCount, bool xyzWording,
+                                               std::string& storedIn) {
   try {
     if (!DriveReady(name)) {
       Say(Format(txt::kDriveNotReady, DriveOf(name)));
@@ -128,25 +131,46 @@ FileStore::TargetResult FileStore::WriteTarget(std::string name, const std::stri
       Say(Format(txt::kCreateDirectoryFailed, dir));
       return TargetResult::Failed;
     }
-    const auto target = OpenByMode(name, tempFile, false);
-    const bool ok = !PathExists(tempFile) || target->AppendWhole(tempFile, deleteTemp);
-    if (ok) {
-      reporter_.SetFileName(name);
-      ReportStored(name, recordCount, xyzWording);
-    } else {
+    if (!OpenByMode(name, temp, false)->StoreWhole(temp)) {
       Say(Format(txt::kStoreFileFailedLog, name), txt::kStoreFileFailed);
+      return TargetResult::Failed;
     }
-    lastStoredFile = name;
-    return ok ? TargetResult::Stored : TargetResult::Failed;
+    reporter_.SetFileName(name);
+    ReportStored(name, recordCount, xyzWording);
+    storedIn = name;
+    return TargetResult::Stored;
   } catch (const std::exception&) {
     Say(Format(txt::kDriveAccessError, DriveOf(name), kPlaceTarget));
     return TargetResult::Failed;
   }
 }
 
-bool FileStore::StoreFile(const std::string& tempFile, std::array<std::string, 3>& targetNames,
-                          int recordCount, bool xyzWording, std::string& lastStoredFile,
+bool FileStore::TempFileIntact(const TOrvFile32& temp) {
+  if (temp.IsNamed(temp.fileName)) return true;
+  // Deleted or replaced by somebody else during the transfer: what it holds is not what the
+  // terminal sent for certain. The terminal keeps its data and sends it again.
+  Say(Format(txt::kTempFileLost, temp.fileName));
+  return false;
+}
+
+bool FileStore::StoreFile(TOrvFile32& temp, std::array<std::string, 3>& targetNames,
+                          int recordCount, bool xyzWording, std::string& storedIn,
                           const std::function<bool()>& sendFinalAck) {
+  storedIn.clear();
+  bool ok = TempFileIntact(temp);
+  if (ok && temp.Size() > 0) {
+    ok = StoreInTargets(temp, targetNames, recordCount, xyzWording, storedIn);
+  }
+  targetNames = {};
+  // Every target, or the local store, holds the data now.
+  if (ok) (void)temp.Unlink();
+  if (ok && opt_.Protocol == 0 && sendFinalAck) ok = sendFinalAck();
+  reporter_.SetLed(ok ? kLedReady : kLedError);
+  return ok;
+}
+
+bool FileStore::StoreInTargets(TOrvFile32& temp, std::array<std::string, 3>& targetNames,
+                               int recordCount, bool xyzWording, std::string& storedIn) {
   bool ok = false;
   bool keptLocally = false;  // this transfer is in the local store already
   for (size_t i = 0; i < targetNames.size(); ++i) {
@@ -158,11 +182,7 @@ bool FileStore::StoreFile(const std::string& tempFile, std::array<std::string, 3
     } else {
       continue;
     }
-    // The temporary file goes with the last target, so that every later one still gets it.
-    const bool lastTarget = std::none_of(targetNames.begin() + static_cast<long>(i) + 1,
-                                         targetNames.end(),
-                                         [](const std::string& n) { return !n.empty(); });
-    switch (WriteTarget(name, tempFile, lastTarget, recordCount, xyzWording, lastStoredFile)) {
+    switch (WriteTarget(name, temp, recordCount, xyzWording, storedIn)) {
       case TargetResult::Stored: ok = true; break;
       case TargetResult::Failed: ok = false; break;
       case TargetResult::NotReady: break;  // a later target after a stored one is only skipped
@@ -171,20 +191,15 @@ bool FileStore::StoreFile(const std::string& tempFile, std::array<std::string, 3
       if (keptLocally) {
         ok = true;
       } else {
-        ok = keptLocally = StoreLocally(tempFile, lastTarget);
+        ok = keptLocally = StoreLocally(temp);
       }
     }
-    targetNames[i].clear();
   }
-  if (ok && keptLocally && PathExists(tempFile)) unlink(tempFile.c_str());
-
-  if (ok && opt_.Protocol == 0 && sendFinalAck) ok = sendFinalAck();
-  reporter_.SetLed(ok ? kLedReady : kLedError);
   return ok;
 }
 
-bool FileStore::StoreLocally(const std::string& tempFile, bool deleteTemp) {
-  if (!PathExists(tempFile)) return true;
+bool FileStore::StoreLocally(TOrvFile32& temp) {
+  if (temp.Size() == 0) return true;
   if (!MakeDirectories(localDir_)) {
     Say(Format(txt::kCreateDirectoryFailed, localDir_));
     return false;
@@ -198,9 +213,10 @@ bool FileStore::StoreLocally(const std::string& tempFile, bool deleteTemp) {
       Say(Format(txt::kDriveAccessError, DriveOf(localDir_), kPlaceLocalNumber));
       name = localDir_ + txt::kLostFileName;
     }
-    // The fallback name may hold data of an earlier failure: it is appended to, never emptied.
-    StoreTarget local(name, !number.has_value(), tempFile);
-    if (!local.AppendWhole(tempFile, deleteTemp)) {
+    // A new number is a new file; the fallback name may hold data of an earlier failure: it
+    // is appended to, never emptied.
+    StoreTarget local(name, StoreTarget::Mode::kAppend, temp);
+    if (!local.StoreWhole(temp)) {
       Say(Format(txt::kStoreFileFailedLog, name), Format(txt::kStoreLocallyFailed, name));
       return false;
     }
@@ -212,38 +228,56 @@ bool FileStore::StoreLocally(const std::string& tempFile, bool deleteTemp) {
   return true;
 }
 
-bool FileStore::RecoverLocalFiles() {
+void FileStore::SayRecoveryFailure(const std::string& text) {
+  if (text == recoveryFailure_) return;
+  recoveryFailure_ = text;
+  Say(text);
+}
+
+bool FileStore::MoveKeptFile(const std::string& local, std::string& name, bool appendAnyway) {
+  // A kept file that another writer holds cannot be moved now; it waits for the next pass.
+  std::unique_ptr<TOrvFile32> kept;
+  try {
+    kept = std::make_unique<TOrvFile32>(local, false);
+  } catch (const std::system_error&) {
+  }
+  if (!kept || !OpenByMode(name, *kept, appendAnyway)->StoreWhole(*kept) || !kept->Unlink()) {
+    SayRecoveryFailure(Format(txt::kLocalFileMoveFailed, local, name));
+    return false;
+  }
+  return true;
+}
+
+bool FileStore::RecoverLocalFiles(const std::function<void(const std::string&)>& moved) {
   const auto files = ListLocalFiles(localDir_);
   const std::string templateDir = DirectoryPart(opt_.FileName);
   if (!files) {
-    Say(Format(txt::kDriveAccessError, DriveOf(templateDir), kPlaceRecovery));
+    SayRecoveryFailure(Format(txt::kDriveAccessError, DriveOf(templateDir), kPlaceRecovery));
     return false;
   }
-  if (files->empty()) return true;
+  if (files->empty()) {
+    recoveryFailure_.clear();
+    return true;
+  }
   if (!DriveReady(templateDir)) return false;
 
-  // With the overwrite mode, a name already written in this pass is appended to, so that one
-  // kept file never wipes out the one moved just before it.
+  const bool programTakesEachFile = opt_.CallMode == 2 && moved;
   std::set<std::string> written;
   for (const std::string& local : *files) {
     std::string name = TemplateName();
     try {
       // The directory of the expanded name: placeholders in the directory part name the real one.
       if (!DriveReady(name) || !MakeDirectories(DirectoryPart(name))) return false;
-      const bool moved = [&] {
-        const auto target = OpenByMode(name, local, written.count(name) > 0);
-        return target->AppendWhole(local, true);
-      }();
-      if (!moved) {
-        Say(Format(txt::kLocalFileMoveFailed, local, name));
-        return false;
-      }
-      written.insert(name);
-      Say(Format(txt::kLocalFileMoved, local, name));
+      const bool appendAnyway = !programTakesEachFile && written.count(name) > 0;
+      if (!MoveKeptFile(local, name, appendAnyway)) return false;
     } catch (const std::exception&) {
-      Say(Format(txt::kDriveAccessError, DriveOf(templateDir), kPlaceRecovery));
+      SayRecoveryFailure(Format(txt::kDriveAccessError, DriveOf(templateDir), kPlaceRecovery));
       return false;
     }
+    written.insert(name);
+    recoveryFailure_.clear();
+    Say(Format(txt::kLocalFileMoved, local, name));
+    if (moved) moved(name);
   }
   return true;
 }

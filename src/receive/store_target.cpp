@@ -1,10 +1,12 @@
 #include "receive/store_target.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <system_error>
 
 #include "common/file_io.h"
@@ -13,18 +15,17 @@
 namespace quillon {
 namespace {
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+// The file a name stands for: a symbolic link is replaced by its target, so that renaming a
+// new file over it never turns the link into a file of its own.
+std::string RealName(const std::string& name) {
+  std::unique_ptr<char, decltype(&free)> real(realpath(name.c_str(), nullptr), &free);
+  return real ? std::string(real.get()) : name;
 }
 
-// Checked before the file is opened (and possibly emptied).
-const std::string& Writable(const std::string& name, const std::string& source) {
+// Checked before the file is opened (and possibly created).
+const std::string& Writable(const std::string& name, const TOrvFile32& source) {
   if (!IsWritablePath(name)) throw std::system_error(EACCES, std::generic_category(), name);
-  if (!source.empty() && SameFile(name, source)) {
-    throw std::system_error(EINVAL, std::generic_category(), name);
-  }
+  if (source.IsNamed(name)) throw std::system_error(EINVAL, std::generic_category(), name);
   return name;
 }
 
@@ -37,23 +38,47 @@ bool SyncDirectoryOf(const std::string& name) {
   return ok;
 }
 
-}  // namespace
-
-StoreTarget::StoreTarget(const std::string& name, bool append, const std::string& source)
-    : name_(name), file_(Writable(name, source), !append), created_(!append || file_.sizeAtOpen == 0) {
+mode_t PermissionsOf(const std::string& name) {
+  struct stat st {};
+  return stat(name.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
 }
 
-bool StoreTarget::AppendWhole(const std::string& source, bool deleteSource) {
-  if (!PathExists(source) || !file_.AppendFile(source, false) || !file_.Flush() ||
-      (created_ && !SyncDirectoryOf(name_))) {
-    Restore();
-    return false;
-  }
-  if (deleteSource && unlink(source.c_str()) != 0) {
+}  // namespace
+
+StoreTarget::StoreTarget(const std::string& name, Mode mode, const TOrvFile32& source)
+    : name_(RealName(name)), mode_(mode), file_(Writable(name_, source), false),
+      created_(file_.sizeAtOpen == 0) {}
+
+bool StoreTarget::StoreWhole(TOrvFile32& source) {
+  if (source.Size() == 0) return true;
+  return mode_ == Mode::kAppend ? Append(source) : Replace(source);
+}
+
+bool StoreTarget::Append(TOrvFile32& source) {
+  if (!file_.AppendFrom(source) || !file_.Flush() || (created_ && !SyncDirectoryOf(name_))) {
     Restore();
     return false;
   }
   return true;
+}
+
+bool StoreTarget::Replace(TOrvFile32& source) {
+  // The old file stays locked meanwhile, so no other port writes it or replaces it at the same
+  // time. A file of ours that is empty (it was missing) is deleted when `file_` goes.
+  std::unique_ptr<TOrvFile32> fresh;
+  try {
+    fresh = TOrvFile32::CreateUnique(DirectoryPart(name_) + "." + FileNamePart(name_) + ".",
+                                     PermissionsOf(name_));
+  } catch (const std::system_error&) {
+    return false;
+  }
+  if (!fresh->AppendFrom(source) || !fresh->Flush() ||
+      rename(fresh->fileName.c_str(), name_.c_str()) != 0) {
+    unlink(fresh->fileName.c_str());
+    return false;
+  }
+  fresh->fileName = name_;
+  return SyncDirectoryOf(name_);
 }
 
 void StoreTarget::Restore() {

@@ -5,8 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -24,15 +25,31 @@ bool WriteAll(int fd, const char* data, size_t length) {
   return true;
 }
 
+// True when `name` names the open file `fd`, and that file has not lost its last name.
+bool NamesOpenFile(const std::string& name, int fd) {
+  struct stat own {}, named {};
+  return fd >= 0 && fstat(fd, &own) == 0 && own.st_nlink > 0 && stat(name.c_str(), &named) == 0 &&
+         own.st_dev == named.st_dev && own.st_ino == named.st_ino;
+}
+
+// The lock is taken on the file the name named at the open. A writer that replaces files by
+// renaming a new one over them may have moved the name on meanwhile: then the file it names
+// now is opened, so nothing is ever written into a file that has lost its name.
 int OpenLocked(const std::string& name, int flags) {
-  const int fd = open(name.c_str(), flags | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  constexpr int kAttempts = 10;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const int fd = open(name.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);
+      errno = EWOULDBLOCK;
+      return -1;
+    }
+    if (NamesOpenFile(name, fd)) return fd;
     close(fd);
-    errno = EWOULDBLOCK;
-    return -1;
   }
-  return fd;
+  errno = EWOULDBLOCK;
+  return -1;
 }
 
 }  // namespace
@@ -51,11 +68,26 @@ TOrvFile32::TOrvFile32(const std::string& name, bool createNew) : fileName(name)
   sizeAtOpen = Size();
 }
 
+TOrvFile32::TOrvFile32(std::string name, int fd) : fileName(std::move(name)), fd_(fd) {}
+
+std::unique_ptr<TOrvFile32> TOrvFile32::CreateUnique(const std::string& prefix, mode_t mode) {
+  std::string name = prefix + "XXXXXX";
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), name);
+  if (fchmod(fd, mode) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int saved = errno;
+    unlink(name.c_str());
+    close(fd);
+    throw std::system_error(saved, std::generic_category(), name);
+  }
+  return std::unique_ptr<TOrvFile32>(new TOrvFile32(std::move(name), fd));
+}
+
 TOrvFile32::~TOrvFile32() {
   if (fd_ < 0) return;
   WriteCollected();
-  const bool empty = Size() == 0;
-  if (empty) unlink(fileName.c_str());  // still locked: nobody else can be writing it
+  // Still locked: nobody else can be writing it. A name that went to another file stays.
+  if (Size() == 0 && IsNamed(fileName)) unlink(fileName.c_str());
   close(fd_);
 }
 
@@ -165,32 +197,30 @@ bool TOrvFile32::ReadBlock(char* buffer, int maxCount, int& count) {
   return true;
 }
 
-bool TOrvFile32::AppendFile(const std::string& otherName, bool deleteOther) {
-  if (fd_ < 0) return false;
-  const int other = OpenLocked(otherName, O_RDONLY);
-  if (other < 0) return false;
-  if (!WriteCollected()) {
-    close(other);
-    return false;
-  }
+bool TOrvFile32::AppendFrom(TOrvFile32& source) {
+  if (fd_ < 0 || &source == this || !source.WriteCollected() || !WriteCollected()) return false;
   DropReadBuffer();
-  lseek(fd_, 0, SEEK_END);
+  // What the source holds now is copied, and nothing beyond: a source that is this very file
+  // through another object would otherwise grow without end.
+  const int64_t size = source.Size();
+  bool ok = size >= 0 && lseek(fd_, 0, SEEK_END) >= 0;
   char buf[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = read(other, buf, sizeof buf);
+  for (int64_t at = 0; ok && at < size;) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(size - at, sizeof buf));
+    const ssize_t n = pread(source.fd_, buf, want, static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    if (!WriteAll(fd_, buf, static_cast<size_t>(n))) {
-      ok = false;
-      break;
-    }
+    ok = n > 0 && WriteAll(fd_, buf, static_cast<size_t>(n));
+    at += n;
   }
-  close(other);
   ioError = !ok;
-  if (!ok) return false;
-  return deleteOther ? unlink(otherName.c_str()) == 0 : true;
+  return ok;
+}
+
+bool TOrvFile32::IsNamed(const std::string& name) const { return NamesOpenFile(name, fd_); }
+
+bool TOrvFile32::Unlink() {
+  if (!IsNamed(fileName)) return true;
+  return unlink(fileName.c_str()) == 0 || !IsNamed(fileName);
 }
 
 bool TOrvFile32::Flush() { return fd_ >= 0 && WriteCollected() && fsync(fd_) == 0; }

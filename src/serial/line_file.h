@@ -4,8 +4,11 @@
 //
 // The file is held with an exclusive lock (flock) while the object lives; a second holder is
 // refused, as is any other writer using the same lock. A file that is empty when the object is
-// freed is deleted. Opening failures throw std::system_error.
+// freed is deleted, if its name still names it. Opening failures throw std::system_error.
+#include <sys/types.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace quillon {
@@ -15,6 +18,9 @@ class TOrvFile32 {
   // createNew, or a file that does not exist: a new empty file (an existing one is emptied only
   // once the lock is held, so a file in use is never destroyed).
   TOrvFile32(const std::string& fileName, bool createNew);
+  // A new file that did not exist before (O_EXCL), named `prefix` + six characters of its own,
+  // with the permissions `mode`. Throws std::system_error.
+  static std::unique_ptr<TOrvFile32> CreateUnique(const std::string& prefix, mode_t mode);
   ~TOrvFile32();
   TOrvFile32(const TOrvFile32&) = delete;
   TOrvFile32& operator=(const TOrvFile32&) = delete;
@@ -30,8 +36,14 @@ class TOrvFile32 {
   bool ReadChar(char& c);
   // Up to maxCount bytes into `buffer` (maxCount + 1 bytes, NUL written behind the data).
   bool ReadBlock(char* buffer, int maxCount, int& count);
-  // Copies the whole of another file to the end of this one.
-  bool AppendFile(const std::string& otherName, bool deleteOther);
+  // Copies the whole content of `source` to the end of this file, read through its own open
+  // descriptor from its start (whatever was read of it before, and whatever its name names now).
+  [[nodiscard]] bool AppendFrom(TOrvFile32& source);
+  // True while `name` names this very file (and the file still has a name at all).
+  [[nodiscard]] bool IsNamed(const std::string& name) const;
+  // Takes the file's name away while it stays open; a name that meanwhile names another file is
+  // left alone. True when our file has no name afterwards.
+  [[nodiscard]] bool Unlink();
   int64_t Size() const;
   // Writes buffered data to the disk (fsync); false when that fails.
   bool Flush();
@@ -48,6 +60,7 @@ class TOrvFile32 {
   int linesWritten = 0;
 
  private:
+  TOrvFile32(std::string fileName, int fd);
   bool FillBuffer();
   void DropReadBuffer();
   // Writes what was collected; false (and ioError) when that fails.

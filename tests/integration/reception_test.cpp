@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "common/clock.h"
 #include "support/child_process.h"
+#include "support/pty_pair.h"
 #include "support/station.h"
 #include "support/temp_dir.h"
 
@@ -96,6 +99,8 @@ TEST(Reception, TokensTargetNamesAndSequentialFiles) {
   }
 }
 
+// The transfer is post-processed once, when it has reached its target: the started program
+// notes what the file held when it was called.
 TEST(Reception, UnwritableTargetGoesToLocalStoreAndMovesLater) {
   Station s;
   const std::string target = s.dir.File("ziel");
@@ -103,11 +108,16 @@ TEST(Reception, UnwritableTargetGoesToLocalStoreAndMovesLater) {
   WriteBytes(target + "/daten.dat", "alt\r\n");
   chmod((target + "/daten.dat").c_str(), 0444);
   WriteBytes(s.dir.File("a.txt"), "neu\r\n");
+  const std::string script = s.dir.File("nachlauf.sh");
+  WriteBytes(script, "#!/bin/sh\n{ cat \"$1\"; echo '|'; } >> \"$(dirname \"$0\")/calls.txt\"\n");
+  chmod(script.c_str(), 0755);
   ASSERT_TRUE(s.Terminal(1, {"--send", "a.txt", "--stay"}));
   s.Port(1, {{Key(kS3, "Dateiname"), target + "/daten.dat"},
              {Key(kS3, "Dateimodus"), "1"},
              {Key(kS2, "Header"), "0"},
-             {Key(kS2, "Typzeichen"), "0"}});
+             {Key(kS2, "Typzeichen"), "0"},
+             {Key(kS4, "Programm"), "nachlauf.sh %datei"},
+             {Key(kS4, "Aufrufmodus"), "2"}});
   ASSERT_TRUE(s.StartReceiver());
   ASSERT_TRUE(s.sims[1]->WaitForOutput("SENT 1", kWaitMs)) << "the terminal got its ACK";
   const std::string kept = s.dir.File("Temp. Daten von COM1/Daten(00001).dat");
@@ -117,11 +127,63 @@ TEST(Reception, UnwritableTargetGoesToLocalStoreAndMovesLater) {
   // Writable again: the receiver moves the kept data before it waits for the next transfer.
   chmod((target + "/daten.dat").c_str(), 0644);
   const uint64_t deadline = Clock() + kWaitMs;
-  while (std::filesystem::exists(kept) && Clock() < deadline) Delay(50);
+  const std::string calls = s.dir.File("calls.txt");
+  while ((std::filesystem::exists(kept) || ReadBytes(calls).empty()) && Clock() < deadline) {
+    Delay(50);
+  }
   EXPECT_FALSE(std::filesystem::exists(kept));
   EXPECT_EQ(ReadBytes(target + "/daten.dat"), "alt\r\nneu\r\n");
   EXPECT_EQ(s.StopReceiver(), 0);
   EXPECT_NE(s.receiver.out().find("Daten von lokaler Datei"), std::string::npos);
+  EXPECT_EQ(ReadBytes(calls), "alt\r\nneu\r\n|\n") << "called once, with the data in the target";
+}
+
+// A block as a terminal builds it, the checksum summed here independently of the receiver.
+std::string Frame(char type, const std::string& data, int counter) {
+  char head[4];
+  snprintf(head, sizeof head, "%02X", static_cast<unsigned>(data.size()));
+  const std::string body = std::string(head) + type + data + static_cast<char>('0' + counter);
+  unsigned sum = 0;
+  for (unsigned char c : body) sum += c;
+  char tail[4];
+  snprintf(tail, sizeof tail, "%02X", sum & 0xFF);
+  return "-" + body + tail + "\r";
+}
+
+// The temporary file deleted while a transfer runs (by hand, by a terminal on another port): the
+// transfer is not confirmed, and the terminal's repeat is stored. The test plays the terminal.
+TEST(Reception, TemporaryFileDeletedDuringTheTransferIsNotConfirmed) {
+  Station s;
+  test::PtyPair line;
+  s.RemapOnly(1, line.path());
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")},
+             {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
+  ASSERT_TRUE(s.StartReceiver());
+  ASSERT_TRUE(s.receiver.WaitForOutput("(com1:) Schnittstelle wird ge\xC3\xB6""ffnet", kWaitMs));
+  const std::string ack = "\x06";
+  auto send = [&](const std::string& block) {
+    line.Write(block);
+    return line.Read(1, kWaitMs);
+  };
+  auto transfer = [&](const std::function<void()>& midway) {
+    ASSERT_EQ(send(Frame('1', "KOPF", 0)), ack);
+    ASSERT_EQ(send(Frame('+', "eins", 1)), ack);
+    midway();
+    ASSERT_EQ(send(Frame('+', "zwei", 2)), ack);
+    line.Write("-0000FF\r");
+  };
+
+  transfer([&] { ASSERT_TRUE(std::filesystem::remove(s.dir.File("rxtmp1.dat"))); });
+  ASSERT_TRUE(s.receiver.WaitForOutput("(com1:) Die Empfangsdatei", kWaitMs)) << s.receiver.out();
+  EXPECT_EQ(line.ReadFor(1), "") << "no final ACK: the terminal keeps its data";
+  EXPECT_EQ(s.receiver.out().find("abgespeichert"), std::string::npos) << s.receiver.out();
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("ziel.dat")));
+
+  transfer([] {});
+  EXPECT_EQ(line.Read(1, kWaitMs), ack) << "the repeat is stored";
+  EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "eins\r\nzwei\r\n");
+  EXPECT_EQ(s.StopReceiver(), 0);
 }
 
 TEST(Reception, PollingClockSyncAndPostProcessing) {

@@ -14,6 +14,7 @@
 
 #include "receive/file_store.h"
 #include "receive/port_reporter.h"
+#include "serial/line_file.h"
 #include "support/temp_dir.h"
 
 namespace quillon::test {
@@ -92,13 +93,18 @@ class FileStoreTest : public ::testing::Test {
     return *store_;
   }
 
-  // Stores the temporary file holding `data` (nothing: no temporary file, as after a transfer
-  // of zero records) with the given target names from the data.
+  // Stores the temporary file holding `data` (nothing, as after a transfer of zero records)
+  // with the given target names from the data, the file open as the receive thread holds it.
   bool Receive(const std::string& data, std::array<std::string, 3> names = {},
                int records = 1, bool xyz = false) {
-    if (!data.empty()) WriteBytes(Temp(), data);
+    TOrvFile32 temp(Temp(), true);
+    temp.Write(data);
+    return StoreTemp(temp, names, records, xyz);
+  }
+  bool StoreTemp(TOrvFile32& temp, std::array<std::string, 3> names = {}, int records = 1,
+                 bool xyz = false) {
     targetNames_ = names;
-    return Store().StoreFile(Temp(), targetNames_, records, xyz, lastStored_, [this] {
+    return Store().StoreFile(temp, targetNames_, records, xyz, lastStored_, [this] {
       ++acks_;
       return ackSucceeds_;
     });

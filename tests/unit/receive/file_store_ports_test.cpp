@@ -33,11 +33,11 @@ struct Port {
   // Stores `rounds` transfers of about 128 KiB each, every line naming its port and round.
   void Run(int rounds) {
     for (int r = 0; r < rounds; ++r) {
-      const std::string data = Data(r);
-      WriteBytes(temp, data);
+      TOrvFile32 file(temp, true);
+      file.Write(Data(r));
       std::array<std::string, 3> names;
       std::string last;
-      results.push_back(store.StoreFile(temp, names, 1, false, last, [] { return true; }));
+      results.push_back(store.StoreFile(file, names, 1, false, last, [] { return true; }));
     }
   }
   std::string Data(int round) const {

@@ -40,7 +40,10 @@ TEST_F(FileStoreTest, ModesWriteTheirFiles) {
     store_.reset();
     fs::remove_all(InDir());
     fs::create_directories(InDir());
-    if (c.existing) WriteBytes(opt_.FileName, c.existing);
+    if (c.existing) {
+      WriteBytes(opt_.FileName, c.existing);
+      chmod(opt_.FileName.c_str(), 0604);
+    }
     const std::string legend = std::string(c.template_) + " mode " + std::to_string(c.mode);
 
     EXPECT_TRUE(Receive("neu\r\n")) << legend;
@@ -48,6 +51,9 @@ TEST_F(FileStoreTest, ModesWriteTheirFiles) {
     EXPECT_EQ(ReadBytes(target), c.content) << legend;
     EXPECT_EQ(lastStored_, target) << legend;
     EXPECT_FALSE(Exists(Temp())) << legend;
+    if (c.existing) {
+      EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0604)) << legend;
+    }
     if (c.mode == 2 && c.existing == nullptr) {
       EXPECT_FALSE(Exists(opt_.FileName)) << legend << ": the template itself stays untouched";
     }
@@ -143,7 +149,8 @@ TEST_F(FileStoreTest, SeveralTargetsFromTheDataEachGetAllOfIt) {
   EXPECT_EQ(ReadBytes(InDir() + "a.txt"), "satz\r\n") << "a bare name lies beside the template";
   EXPECT_EQ(ReadBytes(other), "satz\r\n");
   EXPECT_EQ(ReadBytes(InDir() + "c05.txt"), "satz\r\n") << "placeholders work in names too";
-  EXPECT_EQ(tempSeen, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(tempSeen, (std::vector<bool>{true, true, true}));
+  EXPECT_FALSE(Exists(Temp())) << "deleted once every target holds the data";
   EXPECT_FALSE(Exists(InDir() + "daten.dat")) << "the template is not used";
   EXPECT_EQ(lastStored_, InDir() + "c05.txt");
   EXPECT_EQ(targetNames_, (std::array<std::string, 3>{}));
@@ -162,6 +169,31 @@ TEST_F(FileStoreTest, ZeroRecordsLeaveNoFile) {
   EXPECT_FALSE(Exists(InDir() + "daten.dat.0"));
   EXPECT_EQ(acks_, 1);
   EXPECT_FALSE(Exists(LocalDir()));
+  EXPECT_FALSE(Exists(Temp()));
+  EXPECT_EQ(lastStored_, "") << "nothing stored, nothing to post-process";
+}
+
+// The temporary file deleted (a user, another port's terminal) or replaced by another file while
+// the transfer ran: nothing is stored as if it were the transfer, the terminal repeats it.
+TEST_F(FileStoreTest, TemporaryFileLostDuringTheTransferFailsIt) {
+  for (const bool replaced : {false, true}) {
+    const std::string legend = replaced ? "replaced" : "deleted";
+    reporter_.reports.clear();
+    {
+      TOrvFile32 temp(Temp(), true);
+      temp.Write("satz\r\n");
+      fs::remove(Temp());
+      if (replaced) WriteBytes(Temp(), "fremd");
+      EXPECT_FALSE(StoreTemp(temp)) << legend;
+    }
+    EXPECT_EQ(acks_, 0) << legend;
+    EXPECT_FALSE(Exists(opt_.FileName)) << legend;
+    EXPECT_FALSE(Exists(LocalDir())) << legend;
+    EXPECT_EQ(reporter_.leds.back(), -1) << legend;
+    ASSERT_EQ(reporter_.Logs().size(), 1u) << legend;
+    EXPECT_EQ(reporter_.reports[0].level, 1) << legend;
+    EXPECT_EQ(ReadBytes(Temp()), replaced ? "fremd" : "") << legend << ": another file stays";
+  }
 }
 
 struct UnwritableCase {
@@ -225,6 +257,7 @@ TEST_F(FileStoreTest, UnwritableTargetGoesToTheLocalStore) {
         << c.what;
     EXPECT_EQ(reporter_.reports[0].status, reporter_.reports[0].log) << c.what;
     EXPECT_EQ(ReadBytes(LocalFile(number)), data) << c.what;
+    EXPECT_EQ(lastStored_, "") << c.what << ": only in the local store";
     EXPECT_FALSE(Exists(Temp())) << c.what;
     EXPECT_EQ(acks_, number) << c.what;
     EXPECT_EQ(reporter_.leds.back(), 0) << c.what;
@@ -287,6 +320,19 @@ TEST_F(FileStoreTest, FailedWriteLeavesTheTargetAsItWasAndKeepsTheDataLocally) {
   ASSERT_EQ(reporter_.reports.size(), 2u);
   EXPECT_EQ(reporter_.reports[0].log, "Fehler beim Abspeichern der Datei " + opt_.FileName);
   EXPECT_EQ(reporter_.reports[0].status, "Fehler beim Abspeichern der Datei");
+
+  // Overwriting on a full disk: the old content is not given up before the new one is safe.
+  // Here nothing has room, so the terminal keeps its data.
+  opt_.FileMode = 0;
+  TOrvFile32 temp(Temp(), true);
+  temp.Write(std::string(5000, 'c'));
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_FALSE(StoreTemp(temp));
+  }
+  EXPECT_EQ(ReadBytes(opt_.FileName), old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(InDir()), fs::directory_iterator()), 1)
+      << "no new file left beside the target";
 }
 
 TEST_F(FileStoreTest, LocalFilesAreNumberedUpwards) {
@@ -339,6 +385,7 @@ TEST_F(FileStoreTest, FirstTargetFailingKeepsOneLocalCopyAndLaterTargetsStillGet
   EXPECT_EQ(ReadBytes(InDir() + "b.txt"), "d");
   EXPECT_EQ(ReadBytes(LocalFile(1)), "d");
   EXPECT_FALSE(Exists(LocalFile(2))) << "one transfer is kept once";
+  EXPECT_EQ(lastStored_, InDir() + "b.txt") << "the last target written, not the last tried";
   EXPECT_FALSE(Exists(Temp()));
   EXPECT_EQ(acks_, 1);
 }

@@ -70,19 +70,35 @@ TEST(LineFile, ExclusiveAccessNeverDestroysAFileInUse) {
   EXPECT_EQ(ReadBytes(path), "data") << "the refused second writer truncated nothing";
 }
 
-TEST(LineFile, AppendFile) {
+// The receive thread stores its transfer from the file it holds open, whatever became of the
+// file's name meanwhile, and never deletes a file that took that name.
+TEST(LineFile, AppendFromTheOpenFileAndItsNameGoneOrTaken) {
   TempDir dir;
   const std::string target = dir.File("target.dat");
   const std::string other = dir.File("other.dat");
   WriteBytes(target, "A\r\n");
-  WriteBytes(other, "B\r\n");
   {
+    TOrvFile32 source(other, true);
+    source.CollectWrites();
+    source.Write("B\r\n");
+    EXPECT_TRUE(source.IsNamed(other));
+    EXPECT_TRUE(source.Unlink());
+    EXPECT_FALSE(source.IsNamed(other));
     TOrvFile32 file(target, false);
-    EXPECT_TRUE(file.AppendFile(other, true));
-    EXPECT_FALSE(file.AppendFile(dir.File("missing"), false));
+    EXPECT_TRUE(file.AppendFrom(source));
+    EXPECT_FALSE(file.AppendFrom(file));
   }
   EXPECT_EQ(ReadBytes(target), "A\r\nB\r\n");
   EXPECT_FALSE(std::filesystem::exists(other));
+
+  {
+    TOrvFile32 empty(other, true);
+    std::filesystem::remove(other);
+    WriteBytes(other, "fremd");
+    EXPECT_FALSE(empty.IsNamed(other));
+    EXPECT_TRUE(empty.Unlink()) << "not ours any more";
+  }
+  EXPECT_EQ(ReadBytes(other), "fremd") << "an empty file's end deleted the file that took its name";
 }
 
 TEST(ExactTimer, MeasuresWhileRunning) {
