@@ -166,7 +166,7 @@ void TComThread::Report(bool force, int level, const std::string& logText,
     }
     if (!dataLine.empty()) {
       while (st.DataLines.size() >= kMaxDataLines) st.DataLines.pop_front();
-      st.DataLines.push_back(dataLine);
+      st.DataLines.push_back(dataLine.substr(0, kMaxDataLineChars));
       changed = true;
       onlyStatus = false;
     }
@@ -316,9 +316,21 @@ bool TComThread::OpenPort(bool firstTime, bool quiet) {
   AckNak->SetCharDelay(opt.CharDelay);
   AckNak->clockTimeout = opt.ClockSyncTimeout;
   if (opt.PollEnabled) AckNak->pollTimeout = opt.PollInterval;
+  ConnectPortLog();
   if (firstTime) Report(true, 1, txt::kPortOpening, txt::kPortOpening);
   if (opt.ModemEnabled) ApplyModemSettings(*AckNak, opt, env_.app.GlobalApp.ModemSendReady);
   return true;
+}
+
+void TComThread::ConnectPortLog() {
+  // From the port's opening on: the modem dialogue before a first transfer is logged too.
+  const TQuillonOpt& opt = Opt();
+  if (opt.LogLevel != 0) {
+    AckNak->logTarget = [this](const std::string& line) { Report(false, 1, line, {}); };
+    AckNak->verboseLog = opt.LogLevel == 3;
+  } else {
+    AckNak->logTarget = nullptr;
+  }
 }
 
 // ---- gate ------------------------------------------------------------------------------------
@@ -404,12 +416,6 @@ bool TComThread::ModemStep() {
 
 bool TComThread::ReceiveAckNak() {
   const TQuillonOpt& opt = Opt();
-  if (opt.LogLevel != 0) {
-    AckNak->logTarget = [this](const std::string& line) { Report(false, 1, line, {}); };
-    AckNak->verboseLog = opt.LogLevel == 3;
-  } else {
-    AckNak->logTarget = nullptr;
-  }
   SetLed(kLedReady);
   // Each kept file that reaches the target is a stored transfer of its own.
   (void)store_.RecoverLocalFiles([this](const std::string& target) { PostProcessStored(target); });
@@ -484,15 +490,22 @@ bool TComThread::StoreBlock() {
   uint8_t* frame = AckNak->FrameBuffer();
   const std::string data(reinterpret_cast<char*>(frame) + 4,
                          static_cast<size_t>(AckNak->DataLength()));
-  const std::string expanded = ExpandTokens(data, TargetNames);
+  const auto expanded = ExpandTokens(data, TargetNames);
+  if (!expanded) {
+    // Not acknowledged: the transfer fails, nothing of it is stored.
+    const std::string text =
+        Format(txt::kRecordTooLong, AckNak->blocksDone, static_cast<int>(kMaxRecordBytes));
+    Report(true, 1, text, text);
+    return false;
+  }
   bool written = true;
   std::string record;
-  if (!expanded.empty()) {
+  if (!expanded->empty()) {
     static constexpr const char* kEnds[] = {"\r\n", "\n", "\r", "\n"};
     const char* end = kEnds[std::clamp(opt.SaveFormat, 0, 3)];
-    record.reserve(expanded.size() + 3);
+    record.reserve(expanded->size() + 3);
     if (opt.WithTypeChar) record += static_cast<char>(frame[3]);
-    record += expanded;
+    record += *expanded;
     record += end;
     OutFile->Write(record);
     written = !OutFile->ioError;

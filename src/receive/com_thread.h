@@ -84,6 +84,8 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   bool FinishTransfer(bool received, bool commandTransfer);
   // The port's program and the forwarding, for one transfer stored in `storedFile`.
   void PostProcessStored(const std::string& storedFile);
+  // Hands the port object the way into the port's logbook.
+  void ConnectPortLog();
   bool SyncTerminalClock();
   void ReportCommunicationError();
   void IdleWithoutProtocol(int protocol);

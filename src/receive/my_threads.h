@@ -18,13 +18,17 @@ namespace quillon {
 class TComThread;
 
 inline constexpr size_t kMaxDataLines = 250;
+// A kept data line is cut to this many characters: a record may be up to 1 MiB long. Records are
+// kept as the terminal sent them, one byte per character (its code page is converted only when
+// shown), so the cut never splits a character.
+inline constexpr size_t kMaxDataLineChars = 1000;
 
 struct TMyThreads {
   std::atomic<int> Records{0};
   std::atomic<int> Bytes{0};
   std::string StatusText;              // ListLock
   std::string FileName;                // ListLock
-  std::deque<std::string> DataLines;   // ListLock, at most kMaxDataLines
+  std::deque<std::string> DataLines;   // ListLock, at most kMaxDataLines of kMaxDataLineChars
   std::atomic<bool> DataChanged{false};
   std::vector<std::string> LogLines;   // ListLock; appended by the thread, taken by the main thread
   std::atomic<bool> UpdatePending{false};

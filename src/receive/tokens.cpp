@@ -34,14 +34,21 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A repeat token may ask for a huge count; one block's record never needs more than this.
-constexpr long kMaxRepeat = 65536;
-
 }  // namespace
 
-std::string ExpandTokens(const std::string& input, std::array<std::string, 3>& targetNames) {
+std::optional<std::string> ExpandTokens(const std::string& input,
+                                        std::array<std::string, 3>& targetNames) {
   std::string text = input;
   size_t from = 0;
+  // After a change the search starts again from the beginning of the text. The text before the
+  // change is as it was, and every "$" in it opened a token, closed by the next "$", that was
+  // left as it is: that search would find them all again, up to the one ending where the change
+  // begins. It is taken up at that token's "$", so that text holding "$" many times (a repeat
+  // token may put a million there) is not searched through after every token.
+  auto searchAgain = [&](size_t changedAt) {
+    const size_t before = changedAt == 0 ? std::string::npos : text.rfind('$', changedAt - 1);
+    from = before == std::string::npos ? 0 : before;
+  };
   for (;;) {
     const size_t open = text.find('$', from);
     if (open == std::string::npos) break;
@@ -62,20 +69,18 @@ std::string ExpandTokens(const std::string& input, std::array<std::string, 3>& t
         targetNames[i] = Trim(names.substr(0, bar));
         names = names.substr(bar + 1);
       }
-      from = 0;
+      searchAgain(open);
       continue;
     }
     const size_t star = token.find('*');
     if (star != std::string::npos) {
       const long count = HexValue(token.substr(0, star));
       const long code = HexValue(token.substr(star + 1));
-      std::string repeated;
-      if (count >= 1 && code >= 0) {
-        repeated.assign(static_cast<size_t>(std::min(count, kMaxRepeat)),
-                        static_cast<char>(code & 0xFF));
-      }
-      text.replace(open, close - open + 1, repeated);
-      from = 0;
+      const size_t repeat = count >= 1 && code >= 0 ? static_cast<size_t>(count) : 0;
+      const size_t rest = text.size() - (close - open + 1);
+      if (rest > kMaxRecordBytes || repeat > kMaxRecordBytes - rest) return std::nullopt;
+      text.replace(open, close - open + 1, repeat, static_cast<char>(code & 0xFF));
+      searchAgain(open);
       continue;
     }
     from = close;

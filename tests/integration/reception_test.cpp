@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "receive/com_thread.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
+#include "support/recording_sink.h"
 #include "support/station.h"
 #include "support/temp_dir.h"
 
@@ -184,6 +186,33 @@ TEST(Reception, TemporaryFileDeletedDuringTheTransferIsNotConfirmed) {
   EXPECT_EQ(line.Read(1, kWaitMs), ack) << "the repeat is stored";
   EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "eins\r\nzwei\r\n");
   EXPECT_EQ(s.StopReceiver(), 0);
+}
+
+// A few bytes of repeat tokens could ask for gigabytes: a record beyond 1 MiB fails its transfer,
+// and the data page keeps only the start of a long record.
+TEST(Reception, HugeRecordsNeitherFillTheDiskNorTheMemory) {
+  Station s;
+  std::string block;
+  while (block.size() + 9 <= 255) block += "$FFFF*41$";  // each token well below the bound
+  WriteBytes(s.dir.File("gross.txt"), "klein\r\n" + block + "\r\n");
+  ASSERT_TRUE(s.Terminal(1, {"--send", "gross.txt", "--ack-timeout", "500", "--max-retries", "1",
+                             "--transfer-retries", "0"}));
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")},
+             {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
+  ASSERT_TRUE(s.StartReceiver());
+  EXPECT_NE(s.TerminalDone(1), 0) << "no ACK: the terminal keeps its data";
+  ASSERT_TRUE(s.receiver.WaitForOutput("Fehler beim Empfangen der Datei", kWaitMs));
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("ziel.dat")));
+  EXPECT_FALSE(std::filesystem::exists(s.dir.File("rxtmp1.dat")));
+
+  test::RecordingSink ui;
+  const auto env = std::make_shared<ReceptionEnv>(ui);
+  TComThread thread(env, 1);
+  thread.Report(false, 1, {}, {}, std::string(5000, 'x'), 5000, 1);
+  EXPECT_EQ(env->status[1].DataLines.back(), std::string(1000, 'x'));
+  EXPECT_EQ(env->status[1].Bytes.load(), 5000);
 }
 
 TEST(Reception, PollingClockSyncAndPostProcessing) {
@@ -367,6 +396,8 @@ TEST(Reception, ModemCallWithPasswordAndRejectedCaller) {
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.sims[1]->out();
   EXPECT_NE(s.TerminalDone(2), 0) << "a rejected caller";
   ASSERT_TRUE(s.sims[1]->WaitForOutput("HANGUP", kWaitMs)) << s.sims[1]->out();
+  // Logged although COM2 never received anything.
+  EXPECT_TRUE(s.receiver.WaitForOutput("(com2:) Passwort ist falsch", kWaitMs)) << s.receiver.out();
   EXPECT_EQ(s.StopReceiver(), 0);
   EXPECT_EQ(ReadBytes(s.dir.File("modem1.dat")), "per Modem\r\n");
   EXPECT_NE(s.sims[1]->out().find("PASSWORD OK"), std::string::npos);

@@ -33,9 +33,15 @@ TEST(Tokens, ExpandsRepeatsAndTakesFileNames) {
   }
 }
 
-TEST(Tokens, HugeRepeatCountIsBounded) {
+// A record may grow to 1 MiB by its repeat tokens and no further, however the growth is spread.
+TEST(Tokens, ExpansionIsBoundedPerRecord) {
   std::array<std::string, 3> targets;
-  EXPECT_LE(ExpandTokens("$FFFFFFF*41$", targets).size(), 65536u);
+  EXPECT_EQ(ExpandTokens("x$FFFFF*41$", targets)->size(), kMaxRecordBytes);
+  EXPECT_EQ(ExpandTokens("xy$FFFFF*41$", targets), std::nullopt);
+  EXPECT_EQ(ExpandTokens("$FFFFFFF*41$", targets), std::nullopt) << "one huge token";
+  std::string block;
+  while (block.size() + 9 <= 255) block += "$FFFF*41$";  // each well below the bound
+  EXPECT_EQ(ExpandTokens(block, targets), std::nullopt) << "a whole block of them";
 }
 
 }  // namespace
