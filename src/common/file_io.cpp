@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace quillon {
@@ -19,17 +20,42 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string ResolveLinks(const std::string& path) {
+// Links followed one after the other before a chain counts as a loop (the kernel's own limit).
+constexpr int kMaxLinkHops = 40;
+
+// The name a chain of symbolic links ends at, the last link's target when that does not exist
+// yet. Nothing (errno ELOOP) for a loop or a chain too long, or errno from readlink.
+std::optional<std::string> ResolveLinks(const std::string& path) {
+  std::string current = path;
   char buf[PATH_MAX];
-  for (int depth = 0; depth < 16; ++depth) {
-    const ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-    if (n < 0) return path;
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    const ssize_t n = readlink(current.c_str(), buf, sizeof buf);
+    if (n < 0) {
+      // Not a link, or nothing of that name: the chain ends here.
+      if (errno == EINVAL || errno == ENOENT) return current;
+      return std::nullopt;
+    }
+    if (static_cast<size_t>(n) == sizeof buf) {
+      errno = ENAMETOOLONG;
+      return std::nullopt;
+    }
     std::string target(buf, static_cast<size_t>(n));
-    if (target.empty() || target[0] != '/') target = DirectoryOf(path) + "/" + target;
-    if (target == path) return path;
-    return ResolveLinks(target);
+    if (target.empty() || target[0] != '/') target = DirectoryOf(current) + "/" + target;
+    current = std::move(target);
   }
-  return path;
+  errno = ELOOP;
+  return std::nullopt;
+}
+
+bool IsRegular(const struct stat& st) { return S_ISREG(st.st_mode); }
+
+// Fills `st` for an open file; false with errno EINVAL when it is not a regular file. Checked on
+// the descriptor, as the name may have been replaced since it was looked at.
+bool StatRegular(int fd, struct stat& st) {
+  if (fstat(fd, &st) != 0) return false;
+  if (IsRegular(st)) return true;
+  errno = EINVAL;
+  return false;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -48,10 +74,12 @@ bool WriteAll(int fd, const std::string& bytes) {
 bool HasWriteBits(const struct stat& st) { return (st.st_mode & 0222) != 0; }
 
 bool RewriteInPlace(const std::string& path, const std::string& bytes) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO put there since the check cannot hold the write up.
+  const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
-            fsync(fd) == 0;
+  struct stat st {};
+  bool ok = StatRegular(fd, st) && fcntl(fd, F_SETFL, 0) == 0 && WriteAll(fd, bytes) &&
+            ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
   const int saved = errno;
   close(fd);
   errno = saved;
@@ -60,21 +88,33 @@ bool RewriteInPlace(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes) {
+  // A FIFO or a device is refused before it is opened: opening one may block or have effects.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (!IsRegular(st)) {
+    errno = EINVAL;
+    return std::nullopt;
+  }
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  const auto fail = [fd](int error) -> std::optional<std::string> {
+    close(fd);
+    errno = error;
+    return std::nullopt;
+  };
+  if (!StatRegular(fd, st)) return fail(errno);
+  if (static_cast<unsigned long long>(st.st_size) > maxBytes) return fail(EFBIG);
   std::string out;
   char buf[65536];
   for (;;) {
     const ssize_t n = read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      const int saved = errno;
-      close(fd);
-      errno = saved;
-      return std::nullopt;
+      return fail(errno);
     }
     if (n == 0) break;
+    if (out.size() + static_cast<size_t>(n) > maxBytes) return fail(EFBIG);
     out.append(buf, static_cast<size_t>(n));
   }
   close(fd);
@@ -87,20 +127,29 @@ bool PathExists(const std::string& path) {
 }
 
 bool IsWritablePath(const std::string& path) {
-  const std::string real = ResolveLinks(path);
+  const auto real = ResolveLinks(path);
+  if (!real) return false;
   struct stat st {};
-  if (stat(real.c_str(), &st) == 0) {
-    return !S_ISDIR(st.st_mode) && HasWriteBits(st) && access(real.c_str(), W_OK) == 0;
+  if (stat(real->c_str(), &st) == 0) {
+    return IsRegular(st) && HasWriteBits(st) && access(real->c_str(), W_OK) == 0;
   }
-  const std::string dir = DirectoryOf(real);
+  if (errno != ENOENT) return false;
+  const std::string dir = DirectoryOf(*real);
   return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && HasWriteBits(st) &&
          access(dir.c_str(), W_OK) == 0;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  const std::string real = ResolveLinks(path);
+  const auto resolved = ResolveLinks(path);
+  if (!resolved) return false;
+  const std::string& real = *resolved;
   struct stat old {};
   const bool exists = stat(real.c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) return false;
+  if (exists && !IsRegular(old)) {
+    errno = EINVAL;
+    return false;
+  }
   if (!IsWritablePath(real)) {
     struct stat dir {};
     errno = stat(DirectoryOf(real).c_str(), &dir) == 0 ? EACCES : ENOENT;

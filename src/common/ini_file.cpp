@@ -97,6 +97,12 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
   return doc;
 }
 
+IniDocument IniDocument::Unreadable(int error) {
+  IniDocument doc;
+  doc.readError_ = error != 0 ? error : EIO;
+  return doc;
+}
+
 std::string IniDocument::Serialize() const {
   std::string out = bom_ ? "\xEF\xBB\xBF" : "";
   for (const Line& line : lines_) {
@@ -255,17 +261,29 @@ std::vector<std::string> IniDocument::SectionNames() const {
 // ---------------------------------------------------------------------------------------------
 // IniFile
 
+// The one place that decides whether the file could be read: only a missing file counts as
+// empty, anything else that stops the read marks the document unreadable.
 IniDocument IniFile::Load() const {
   const auto bytes = ReadWholeFile(path_);
-  return bytes ? IniDocument::Parse(*bytes) : IniDocument();
+  if (bytes) return IniDocument::Parse(*bytes);
+  if (errno == ENOENT) return IniDocument();
+  return IniDocument::Unreadable(errno);
 }
 
 bool IniFile::Store(const IniDocument& doc) const {
+  if (doc.readError() != 0) {
+    errno = doc.readError();
+    return false;
+  }
   return WriteFileAtomically(path_, doc.Serialize());
 }
 
 bool IniFile::Update(const std::function<void(IniDocument&)>& change) const {
   IniDocument doc = Load();
+  if (doc.readError() != 0) {
+    errno = doc.readError();
+    return false;
+  }
   const std::string before = doc.Serialize();
   change(doc);
   std::string after = doc.Serialize();

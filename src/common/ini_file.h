@@ -7,8 +7,12 @@
 // matched without regard to case. When a section or key occurs twice, the first one counts.
 //
 // `IniFile` names a file on disk. Each operation opens the file, does its work and releases it;
-// a missing or unreadable file reads as empty. Writes replace the file atomically (temporary
-// file beside it, fsync, rename), so a crash or a full disk never leaves it half-written.
+// a missing file reads as empty. A file that exists but cannot be read (no permission, not a
+// regular file, a loop of links, too large) reads as empty too, but is never written: every
+// write reads the file first and gives up when that fails, so what cannot be read is never
+// replaced by what little the program knows of it. Writes replace the file atomically
+// (temporary file beside it, fsync, rename), so a crash or a full disk never leaves it
+// half-written.
 //
 // Text in and out is UTF-8. A file is decoded as UTF-8 when it is valid UTF-8 and holds
 // non-ASCII bytes (edited on Linux), otherwise as Windows-1252, and it is written back in the
@@ -30,9 +34,14 @@ class IniDocument {
  public:
   IniDocument() = default;
   static IniDocument Parse(std::string_view bytes);
+  // The empty stand-in for a file that exists but could not be read (errno `error`).
+  static IniDocument Unreadable(int error);
   std::string Serialize() const;
 
   TextEncoding encoding() const { return encoding_; }
+  // Why the file this stands for could not be read (an errno value), 0 when it was read or is
+  // missing. Such a document is never stored.
+  int readError() const { return readError_; }
 
   // The value of a key with blanks around it removed (and one pair of enclosing double quotes,
   // as the Windows profile functions do), or nothing when the key is absent.
@@ -75,6 +84,7 @@ class IniDocument {
   std::vector<Line> lines_;
   TextEncoding encoding_ = TextEncoding::Cp1252;
   bool bom_ = false;
+  int readError_ = 0;
 };
 
 class IniFile {
@@ -82,11 +92,12 @@ class IniFile {
   explicit IniFile(std::string path) : path_(std::move(path)) {}
   const std::string& path() const { return path_; }
 
+  // The file's content; see IniDocument::readError for a file that exists but cannot be read.
   IniDocument Load() const;
-  // Writes the document atomically and flushes it to disk. False (with errno set) on failure;
-  // the file on disk is then unchanged.
+  // Writes the document atomically and flushes it to disk. False (with errno set) on failure,
+  // and for a document that stands for an unreadable file; the file on disk is then unchanged.
   [[nodiscard]] bool Store(const IniDocument& doc) const;
-  // Load, change, store: one access.
+  // Load, change, store: one access. Nothing is written when the load failed.
   [[nodiscard]] bool Update(const std::function<void(IniDocument&)>& change) const;
 
   std::string ReadString(std::string_view section, std::string_view key,

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <thread>
 
 #include "common/encoding.h"
+#include "common/file_io.h"
 #include "support/temp_dir.h"
 
 namespace quillon {
@@ -179,6 +185,66 @@ TEST(IniFile, WriteKeepsPermissionsAndFollowsSymlink) {
   EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
   stat(target.c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Runs `work` on a thread of its own and waits for its end, at most `limit`: a read that blocks
+// (a FIFO without a writer) leaves its thread behind instead of hanging the test.
+std::optional<std::string> RunBounded(std::function<std::string()> work,
+                                      std::chrono::seconds limit = std::chrono::seconds(20)) {
+  std::packaged_task<std::string()> task(std::move(work));
+  auto result = task.get_future();
+  std::thread(std::move(task)).detach();
+  if (result.wait_for(limit) != std::future_status::ready) return std::nullopt;
+  return result.get();
+}
+
+// What may stand where a settings file should be. Each is read as empty at once and reported
+// as unreadable (not as missing); a write through IniFile replaces none of them, and neither
+// does a direct atomic write replace what is not a regular file.
+TEST(IniFile, NameThatIsNoReadableFileReadsEmptyAndIsNeverReplaced) {
+  TempDir dir;
+  struct Case {
+    std::string name;
+    std::function<void(const std::string&)> make;
+    int readError;
+  };
+  const std::vector<Case> cases = {
+      {"loop.ini",
+       [](const std::string& p) {
+         ASSERT_EQ(symlink((p + ".b").c_str(), p.c_str()), 0);
+         ASSERT_EQ(symlink(p.c_str(), (p + ".b").c_str()), 0);
+       },
+       ELOOP},
+      {"fifo.ini", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, EINVAL},
+      {"zero.ini", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+       EINVAL},
+      {"sparse.ini",
+       [](const std::string& p) {
+         WriteBytes(p, "[S]\r\nk=1\r\n");
+         ASSERT_EQ(truncate(p.c_str(), off_t{17} << 20), 0);
+       },
+       EFBIG},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir.File(c.name);
+    c.make(path);
+    struct stat before {};
+    ASSERT_EQ(lstat(path.c_str(), &before), 0) << c.name;
+    const bool regular = c.readError == EFBIG;
+    const auto outcome = RunBounded([path, regular] {
+      const IniFile ini(path);
+      std::string seen = ini.ReadString("S", "k", "leer");
+      seen += " " + std::to_string(ini.Load().readError());
+      if (ini.WriteString("S", "k", "2")) seen += " geschrieben";
+      if (!regular && WriteFileAtomically(path, "x")) seen += " ersetzt";
+      return seen;
+    });
+    EXPECT_EQ(outcome.value_or("blockiert"), "leer " + std::to_string(c.readError)) << c.name;
+    struct stat after {};
+    ASSERT_EQ(lstat(path.c_str(), &after), 0) << c.name;
+    EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+    EXPECT_EQ(after.st_size, before.st_size) << c.name;
+  }
 }
 
 TEST(Encoding, Cp1252RoundTripAndFolding) {

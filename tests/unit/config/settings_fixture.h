@@ -2,7 +2,10 @@
 // A settings file in a fresh temporary directory, the store working on it and a sink that
 // records the message boxes.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -45,6 +48,29 @@ class SettingsTest : public ::testing::Test {
   AppContext app_;
   RecordingSink ui_;
   SettingsStore store_{app_, ui_};
+};
+
+// Root reads and writes any file whatever its permissions say. While this lives, the calling
+// thread does without the two capabilities behind that, so file permissions hold for it too;
+// they stay permitted and come back at the end. Without root this changes nothing.
+class WithoutPermissionOverride {
+ public:
+  WithoutPermissionOverride() {
+    if (syscall(SYS_capget, &header_, saved_) != 0) return;
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    active_ = syscall(SYS_capset, &header_, reduced) == 0;
+  }
+  ~WithoutPermissionOverride() {
+    if (active_) syscall(SYS_capset, &header_, saved_);
+  }
+  WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+  WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
+  bool active_ = false;
 };
 
 inline const std::string kS1 = "Schnittstellenparameter für COM1:";

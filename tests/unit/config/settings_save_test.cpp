@@ -92,6 +92,23 @@ TEST_F(SettingsTest, ReadOnlyFileFailsOncePerSaveAndKeepsMemory) {
   EXPECT_EQ(ui_.Count(Format(txt::kSettingsRepaired, 1)), 1);
 }
 
+TEST_F(SettingsTest, FileThatCannotBeReadIsNeverWritten) {
+  MakeComplete();
+  const std::string bytes = Bytes();
+  app_.GlobalApp.PortPresent[1] = true;
+  ASSERT_EQ(chmod(ini().c_str(), 0200), 0);
+  {
+    WithoutPermissionOverride asOwner;
+    store_.CreatePortLists();  // finds every key missing and tries to repair the file
+    EXPECT_FALSE(store_.WriteLastExtLog(2, CivilDate{2024, 5, 1}));
+    EXPECT_FALSE(store_.WriteSetupPassword("neu"));
+    EXPECT_FALSE(store_.WriteLastSendFile({"daten.txt", 1, 0}));
+  }
+  ASSERT_EQ(chmod(ini().c_str(), 0644), 0);
+  EXPECT_EQ(Bytes(), bytes);
+  EXPECT_EQ(ui_.Count(Format(txt::kSettingsSaveFailed, ini())), 1);
+}
+
 TEST_F(SettingsTest, Windows1252FileIsRewrittenByteForByte) {
   const std::string before =
       "[Einstellungen]\r\nLetze Konfiguration=-1\r\nVerzeichnis f\xFCr externe Protokolldatei=\r\n"
