@@ -1,5 +1,8 @@
 #include "shell/startup.h"
 
+#include "common/file_texts.h"
+#include "common/format.h"
+#include "common/ini_file.h"
 #include "common/paths.h"
 #include "config/settings_store.h"
 #include "serial/com_remap.h"
@@ -31,6 +34,15 @@ StartupOutcome RunStartup(AppContext& app, UiSink& ui, const StartupOptions& opt
 
   app.AppInfo = InitPaths(options.exePath, options.args, options.homeDir);
   BuildPortLogFiles(app.AppInfo, global);
+
+  // A settings file that exists but cannot be read ends the start before anything uses it:
+  // running on defaults the user never chose would be worse, and the file is never written.
+  if (const int error = IniFile(app.AppInfo.IniPath).Load().readError(); error != 0) {
+    ui.ShowMessage(MessageKind::Error, Format(txt::kSettingsUnreadable, app.AppInfo.IniPath,
+                                              txt::FileReadProblem(error)));
+    global.StartFailed = true;
+    return StartupOutcome::Ended;
+  }
 
   // The detection during start-up always opens the ports; "/notest" only affects later ones.
   SetComRemapDirectory(DirectoryPart(app.AppInfo.ExePath));

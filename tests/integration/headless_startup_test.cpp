@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "serial/serial_device_list.h"
 #include "support/child_process.h"
@@ -139,6 +141,37 @@ TEST(HeadlessStartup, BadPortOnCommandLineEndsWithItsMessage) {
       << child.err();
   EXPECT_EQ(child.err().find("Bitte konfigurieren"), std::string::npos)
       << "the program ends before the window step";
+}
+
+TEST(HeadlessStartup, SettingsFileThatCannotBeReadEndsTheStartAndStaysAsItWas) {
+  const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> cases = {
+      {"loop",
+       [](const std::string& ini) {
+         ASSERT_EQ(symlink((ini + ".b").c_str(), ini.c_str()), 0);
+         ASSERT_EQ(symlink(ini.c_str(), (ini + ".b").c_str()), 0);
+       }},
+      {"fifo", [](const std::string& ini) { ASSERT_EQ(mkfifo(ini.c_str(), 0644), 0); }},
+  };
+  for (const auto& [name, make] : cases) {
+    Installation inst;
+    const std::string ini = inst.dir.File("quillon.ini");
+    make(ini);
+    struct stat before {};
+    ASSERT_EQ(lstat(ini.c_str(), &before), 0);
+    ChildProcess child;
+    EXPECT_EQ(test::RunToEnd(child, {inst.program, "/headless"}, inst.dir.path(), inst.env,
+                             kTimeoutMs),
+              1)
+        << name << ": " << child.err();
+    EXPECT_NE(child.err().find("Fehler: Die Einstellungsdatei " + ini + " kann nicht gelesen"),
+              std::string::npos)
+        << name << ": " << child.err();
+    EXPECT_EQ(child.out(), "") << name << ": no logbook line, the start ended before";
+    struct stat after {};
+    ASSERT_EQ(lstat(ini.c_str(), &after), 0) << name;
+    EXPECT_EQ(after.st_ino, before.st_ino) << name;
+    EXPECT_EQ(after.st_mode, before.st_mode) << name;
+  }
 }
 
 }  // namespace
