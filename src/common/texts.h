@@ -233,5 +233,8 @@ inline constexpr const char* kTempFileLost =
 inline constexpr const char* kRecordTooLong =
     "Datensatz in Block %d ist nach dem Auflösen der Wiederholungen länger als %d Byte; die "
     "Übertragung wird abgebrochen";
+// A target name a terminal gave that names one of the program's own files.
+inline constexpr const char* kTargetIsProgramFile =
+    "Die Zieldatei %s ist eine Datei von Quillon und wird nicht beschrieben";
 
 }  // namespace quillon::txt

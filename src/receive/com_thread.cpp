@@ -12,6 +12,7 @@
 #include "common/ui_sink.h"
 #include "receive/file_store.h"
 #include "receive/modem_settings.h"
+#include "receive/own_files.h"
 #include "receive/post_process.h"
 #include "receive/terminal_commands.h"
 #include "receive/tokens.h"
@@ -39,6 +40,8 @@ TComThread::TComThread(std::shared_ptr<ReceptionEnv> env, int port)
       store_(port, env_.app.PortSettings[port], env_.app.AppInfo.ProgramDir, *this) {
   TempFileName = env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
   Passwords = ModemPasswordList(Opt());
+  store_.SetProgramFileCheck(
+      [&app = env_.app](const std::string& name) { return IsProgramFile(app, name); });
   TMyThreads& st = Status();
   st.UpdatePending = false;
   st.LedPending = false;
@@ -420,12 +423,14 @@ bool TComThread::ReceiveAckNak() {
   // Each kept file that reaches the target is a stored transfer of its own.
   (void)store_.RecoverLocalFiles([this](const std::string& target) { PostProcessStored(target); });
   if (Terminated()) return false;
-  bool ok = ReceiveFirstBlock() && ReceiveBlocks();
-  if (ok && opt.ClockSync) ok = SyncTerminalClock();
+  const bool stored = ReceiveFirstBlock() && ReceiveBlocks();
+  const bool synced = !stored || !opt.ClockSync || SyncTerminalClock();
   if (opt.ModemEnabled) HangUpModem();
-  if (ok) {
-    SetLed(kLedReady);
-    // A transfer only in the local store is post-processed when it reaches the target.
+  if (stored) {
+    if (synced) SetLed(kLedReady);
+    // The terminal has its final ACK and has let go of the data: a failed clock setting must
+    // not keep the transfer from its import. A transfer only in the local store is
+    // post-processed when it reaches the target.
     if (!LastStoredFile.empty()) PostProcessStored(LastStoredFile);
   }
   return !Terminated();
@@ -566,7 +571,8 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
                             [this] {
                               // Ends this very thread: no waiting for itself.
                               StopRequested = true;
-                            }};
+                            },
+                            &env_.app};
     if (RunCommands(commands, TempFileName)) {
       Report(true, 1, txt::kCommandsDone, txt::kCommandsDone);
     } else {

@@ -55,7 +55,8 @@ void RemoveIfEmpty(const std::string& name) {
 
 FileStore::FileStore(int port, const TQuillonOpt& opt, const std::string& programDir,
                      PortReporter& reporter)
-    : opt_(opt), localDir_(LocalStoreDir(programDir, port)), reporter_(reporter),
+    : opt_(opt), programDir_(WithTrailingSlash(programDir)),
+      localDir_(LocalStoreDir(programDir, port)), reporter_(reporter),
       clock_(LocalTimeNow) {}
 
 void FileStore::Say(const std::string& text) { reporter_.Report(true, 1, text, text); }
@@ -70,9 +71,11 @@ std::string FileStore::TemplateName() const {
 }
 
 std::string FileStore::NameFromData(const std::string& given) const {
-  const std::string full = given.find('/') == std::string::npos
-                               ? DirectoryPart(opt_.FileName) + given
-                               : AbsolutePath(given);
+  // A bare name lies beside the template's file; any other relative name in the program's
+  // directory, never in whatever directory the process was started from.
+  const std::string full = given.find('/') == std::string::npos ? DirectoryPart(opt_.FileName) + given
+                           : given[0] == '/'                    ? given
+                                                                : programDir_ + given;
   return ExpandPlaceholders(full, opt_.FileMode == kModeSequential, opt_.SeqDigits, clock_());
 }
 
@@ -90,6 +93,7 @@ std::unique_ptr<StoreTarget> FileStore::OpenByMode(std::string& name, const TOrv
   bool claimed = false;
   for (int attempt = 0; attempt < 100 && !claimed; ++attempt) {
     name = ResolveSequential(pattern, opt_.SeqDigits, opt_.FirstSeqNo);
+    if (IsProgramFile(name)) throw std::system_error(EACCES, std::generic_category(), name);
     // A name we may not write is refused below, before anything is created.
     claimed = !DriveReady(name) || !IsWritablePath(name) || ClaimNewFile(name);
   }
@@ -101,6 +105,10 @@ std::unique_ptr<StoreTarget> FileStore::OpenByMode(std::string& name, const TOrv
     RemoveIfEmpty(name);
     throw;
   }
+}
+
+bool FileStore::IsProgramFile(const std::string& name) const {
+  return isProgramFile_ && isProgramFile_(name);
 }
 
 void FileStore::ReportStored(const std::string& name, int recordCount, bool xyzWording) {
@@ -125,6 +133,10 @@ FileStore::TargetResult FileStore::WriteTarget(std::string name, TOrvFile32& tem
     if (!DriveReady(name)) {
       Say(Format(txt::kDriveNotReady, DriveOf(name)));
       return TargetResult::NotReady;
+    }
+    if (IsProgramFile(name)) {
+      Say(Format(txt::kTargetIsProgramFile, name));
+      return TargetResult::Failed;
     }
     const std::string dir = DirectoryPart(name);
     if (!MakeDirectories(dir)) {

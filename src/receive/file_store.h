@@ -65,6 +65,11 @@ class FileStore {
 
   // The clock that fills the date and time placeholders (tests fix it).
   void SetClock(std::function<std::tm()> clock) { clock_ = std::move(clock); }
+  // Tells the program's own files (settings, logbooks, temporary files, ...), which no target
+  // may be, whatever name the terminal used for them: such a target counts as not writable.
+  void SetProgramFileCheck(std::function<bool(const std::string&)> check) {
+    isProgramFile_ = std::move(check);
+  }
 
  private:
   enum class TargetResult { Stored, Failed, NotReady };
@@ -82,15 +87,18 @@ class FileStore {
   bool MoveKeptFile(const std::string& local, std::string& name, bool appendAnyway);
   void SayRecoveryFailure(const std::string& text);
   std::string TemplateName() const;
+  bool IsProgramFile(const std::string& name) const;
   std::string NameFromData(const std::string& given) const;
   void ReportStored(const std::string& name, int recordCount, bool xyzWording);
   void Say(const std::string& text);
   void Say(const std::string& logText, const std::string& statusText);
 
   const TQuillonOpt& opt_;
+  std::string programDir_;
   std::string localDir_;
   PortReporter& reporter_;
   std::function<std::tm()> clock_;
+  std::function<bool(const std::string&)> isProgramFile_;
   std::string recoveryFailure_;  // the last failure of the recovery reported, until it changes
 };
 

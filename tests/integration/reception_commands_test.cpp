@@ -46,10 +46,11 @@ TEST(ReceptionCommands, HostileCommandsNeitherReachAShellNorStopThePort) {
   Station s;
   const std::string pwned = s.dir.File("pwned");
   WriteBytes(s.dir.File("cmd.txt"), "$exec x;touch " + pwned + "$\r\n$del ..$\r\n$fileinfo " +
-                                        std::string(3000, 'a') + "$\r\n");
+                                        std::string(3000, 'a') + "$\r\n$del quillon.ini$\r\n");
   WriteBytes(s.dir.File("data.txt"), "weiter\r\n");
   ASSERT_TRUE(s.Terminal(1, {"--send", "cmd.txt", "--receive", "r1.txt", "--receive", "r2.txt",
-                             "--receive", "r3.txt", "--then-send", "data.txt"}));
+                             "--receive", "r3.txt", "--receive", "r4.txt", "--then-send",
+                             "data.txt"}));
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")}});
   ASSERT_TRUE(s.StartReceiver());
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.receiver.out();
@@ -58,6 +59,8 @@ TEST(ReceptionCommands, HostileCommandsNeitherReachAShellNorStopThePort) {
   EXPECT_FALSE(std::filesystem::exists(pwned));
   EXPECT_TRUE(std::filesystem::exists(s.dir.path())) << "'..' deleted nothing";
   EXPECT_NE(ReadBytes(s.dir.File("r3.txt")).find("nicht gefunden$"), std::string::npos);
+  EXPECT_NE(ReadBytes(s.dir.File("r4.txt")).find("quillon.ini nicht gefunden$"), std::string::npos)
+      << "the settings file is not the terminal's to delete";
   EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "1QUILLON-SIM,data.txt\r\n+weiter\r\n");
 }
 

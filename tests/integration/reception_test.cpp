@@ -79,8 +79,14 @@ TEST(Reception, TokensTargetNamesAndSequentialFiles) {
   Station s;
   WriteBytes(s.dir.File("tok.txt"), "A$3*42$C\r\n$file " + s.dir.File("eigen.dat") + "$\r\nX\r\n");
   WriteBytes(s.dir.File("seq.txt"), "S\r\n");
+  // A target name that is the receiver's own settings file, by a relative detour.
+  const std::string dirName = std::filesystem::path(s.dir.File("x")).parent_path().filename();
+  WriteBytes(s.dir.File("ini.txt"), "$file ../" + dirName + "/quillon.ini$\r\nI\r\n");
   ASSERT_TRUE(s.Terminal(1, {"--send", "tok.txt"}));
   ASSERT_TRUE(s.Terminal(2, {"--send", "seq.txt", "--transfers", "3"}));
+  ASSERT_TRUE(s.Terminal(3, {"--send", "ini.txt"}));
+  s.Port(3, {{Key(kS3, "Dateiname"), s.dir.File("t3.dat")}, {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"}});
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("t1.dat")}, {Key(kS2, "Header"), "0"},
              {Key(kS2, "Typzeichen"), "0"}});
   s.Port(2, {{Key(kS3, "Dateiname"), s.dir.File("seq/d%lfd.dat")},
@@ -92,7 +98,15 @@ TEST(Reception, TokensTargetNamesAndSequentialFiles) {
   ASSERT_TRUE(s.StartReceiver());
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err();
   EXPECT_EQ(s.TerminalDone(2), 0) << s.sims[2]->err();
+  EXPECT_EQ(s.TerminalDone(3), 0) << s.sims[3]->err();
+  const std::string settingsBefore = ReadBytes(s.dir.File("quillon.ini"));
   EXPECT_EQ(s.StopReceiver(), 0);
+  // Kept locally, and moved on to the template by the next wait.
+  EXPECT_EQ(ReadBytes(s.dir.File("Temp. Daten von COM3/Daten(00001).dat")) +
+                ReadBytes(s.dir.File("t3.dat")),
+            "I\r\n")
+      << "never written into the settings file";
+  EXPECT_EQ(settingsBefore.find("I\r\n"), std::string::npos);
   EXPECT_EQ(ReadBytes(s.dir.File("eigen.dat")), "ABBBC\r\nX\r\n")
       << "the terminal named the target";
   EXPECT_FALSE(std::filesystem::exists(s.dir.File("t1.dat")));
@@ -257,6 +271,29 @@ std::string Lines(int count, const std::string& prefix) {
   std::string text;
   for (int i = 0; i < count; ++i) text += prefix + std::to_string(i) + "\r\n";
   return text;
+}
+
+// The terminal has its final ACK before the clock is set: a clock it does not take must not
+// keep the stored transfer from its import.
+TEST(Reception, StoredTransferIsPostProcessedEvenWhenTheClockIsNotTaken) {
+  Station s;
+  WriteBytes(s.dir.File("c.txt"), "uhr\r\n");
+  const std::string script = s.dir.File("nachlauf.sh");
+  WriteBytes(script, "#!/bin/sh\ncp \"$1\" \"$(dirname \"$0\")/import.txt\"\n");
+  chmod(script.c_str(), 0755);
+  ASSERT_TRUE(s.Terminal(1, {"--send", "c.txt"}));  // no clock handling
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("uhr.dat")},
+             {Key(kS2, "Header"), "0"},
+             {Key(kS2, "Typzeichen"), "0"},
+             {Key(kS2, "MDE-Uhr-Synchronisation"), "1"},
+             {Key(kS4, "Programm"), "nachlauf.sh %datei"},
+             {Key(kS4, "Aufrufmodus"), "2"}});
+  ASSERT_TRUE(s.StartReceiver());
+  ASSERT_TRUE(s.receiver.WaitForOutput("Fehler beim Synchronisieren der MDE-Uhr", kWaitMs))
+      << s.receiver.out();
+  ASSERT_TRUE(s.receiver.WaitForOutput(" beendet", kWaitMs)) << s.receiver.out();
+  EXPECT_EQ(s.StopReceiver(), 0);
+  EXPECT_EQ(ReadBytes(s.dir.File("import.txt")), "uhr\r\n");
 }
 
 TEST(Reception, FaultyLinesStoreEveryTransferExactlyOnce) {
