@@ -237,4 +237,8 @@ inline constexpr const char* kRecordTooLong =
 inline constexpr const char* kTargetIsProgramFile =
     "Die Zieldatei %s ist eine Datei von Quillon und wird nicht beschrieben";
 
+// X-, Y- and Z-Modem reception: a transfer that failed after data had arrived (protocol name,
+// file name).
+inline constexpr const char* kModemReceiveFailed = "Fehler beim %s-Empfang der Datei %s";
+
 }  // namespace quillon::txt

@@ -10,6 +10,7 @@
 #include "common/format.h"
 #include "common/texts.h"
 #include "common/ui_sink.h"
+#include "protocols/xyz_port.h"
 #include "receive/file_store.h"
 #include "receive/modem_settings.h"
 #include "receive/own_files.h"
@@ -27,6 +28,16 @@ constexpr int kModemIdleMs = 20;
 // A lost line is tried again after 1 s, then after twice the last pause, at most 10 s.
 constexpr int kReopenFirstMs = 1000;
 constexpr int kReopenMaxMs = 10000;
+
+constexpr int kXmodem = 2;
+// With a modem, an X-Modem reception is tried this many times before the thread looks at its
+// line again; Y- and Z-Modem keep trying until data arrives.
+constexpr int kXmodemModemTries = 11;
+// From this many bytes on a transfer counts as begun: it is not tried again, and its failure is
+// reported as a failed reception of the file.
+constexpr int kTransferBegunBytes = 64;
+// The transfer shows its progress in blocks of this size.
+constexpr int kModemBlockBytes = 128;
 
 std::atomic<int> running_threads{0};
 
@@ -113,6 +124,7 @@ void TComThread::RequestStop() {
   {
     std::lock_guard lock(port_mutex_);
     if (AckNak) AckNak->SetAbortRequested(true);
+    if (LibPort != nullptr) LibPort->Wake();
   }
   wake_.notify_all();
 }
@@ -129,6 +141,11 @@ bool TComThread::RequestPause() {
     std::lock_guard lock(wait_mutex_);
     AbortTransfer = true;
     PauseRequested = true;
+  }
+  {
+    // A modem transfer holds the line: it ends at once and gives the line back.
+    std::lock_guard lock(port_mutex_);
+    if (LibPort != nullptr) LibPort->Wake();
   }
   wake_.notify_all();
   std::unique_lock lock(wait_mutex_);
@@ -250,7 +267,9 @@ void TComThread::Run() {
       bool goOn = false;
       if (protocol == 0) {
         goOn = ReceiveAckNak();
-      } else if (protocol >= 1 && protocol <= 4) {
+      } else if (protocol >= 2 && protocol <= 4) {
+        goOn = ReceiveModem(protocol);
+      } else if (protocol == 1) {
         IdleWithoutProtocol(protocol);
         goOn = !Terminated();
       }
@@ -596,6 +615,156 @@ void TComThread::DeleteTempFile(int place) {
     const std::string text = Format(txt::kDeleteFileFailed, TempFileName, place);
     Report(true, 1, text, text);
   }
+}
+
+// ---- X-, Y- and Z-Modem reception -----------------------------------------------------------
+
+bool TComThread::ReceiveModem(int protocol) {
+  SetLed(kLedReady);
+  (void)store_.RecoverLocalFiles([this](const std::string& target) { PostProcessStored(target); });
+  LibraryPort port(&env_.shutdown);
+  // Known before the last look at the flags: a stop or pause after it wakes the port.
+  SetLibraryPort(&port);
+  if (!TransferAbandoned()) ReceiveOverLibraryPort(port, protocol);
+  SetLibraryPort(nullptr);
+  return !Terminated();
+}
+
+void TComThread::SetLibraryPort(LibraryPort* port) {
+  std::lock_guard lock(port_mutex_);
+  LibPort = port;
+}
+
+bool TComThread::TransferAbandoned() const {
+  return Terminated() || AbortTransfer.load() || PauseRequested.load();
+}
+
+void TComThread::ReceiveOverLibraryPort(LibraryPort& port, int protocol) {
+  // The port object lets go of the line for the time of the transfer.
+  (void)AckNak->Close();
+  if (!OpenLibraryPort(port, Opt())) {
+    // Not started again with the next start of reception.
+    env_.app.GlobalApp.PortActive[PortNo_] = false;
+    SetLed(kLedError);
+    const std::string text = Format(txt::kPortOpenFailed, 3);
+    Report(true, 1, text, text);
+    TakeBackLine();
+    // What keeps the line from opening seldom goes away at once: the next pass waits a moment.
+    Sleep(kReopenFirstMs);
+    return;
+  }
+  ResetTransferCounters();
+  std::string senderName;
+  const int result = ModemAttempts(port, protocol, senderName);
+  port.Close();
+  const int bytes = Status().Bytes.load();
+  const std::string shownName = senderName.empty() ? TempFileName : senderName;
+  if (result <= 0 && result != xyz::kAborted && bytes >= kTransferBegunBytes) {
+    const std::string text =
+        Format(txt::kModemReceiveFailed, txt::kProtocolNames[protocol], shownName);
+    Report(true, 1, text, text);
+    (void)RemoveTempFile(6);
+  }
+  TakeBackLine();
+  if (result > 0) {
+    StoreModemFile(shownName);
+    return;
+  }
+  // A file that is not complete never stays (the transfer deletes it itself as well).
+  (void)RemoveTempFile(7);
+  if (result != xyz::kAborted && bytes > 0) {
+    Report(true, 1, Format(txt::kReceiveFileFailedLog, shownName, 3), txt::kReceiveFileFailed);
+    SetLed(kLedError);
+    ResetTransferCounters();
+  }
+}
+
+int TComThread::ModemAttempts(LibraryPort& port, int protocol, std::string& senderName) {
+  const bool modem = Opt().ModemEnabled;
+  const xyz::Progress progress = [this, &senderName](int32_t bytesSoFar, int32_t blockLength,
+                                                     const uint8_t*, int32_t) {
+    return ModemProgress(bytesSoFar, blockLength, senderName);
+  };
+  int result = xyz::kAborted;
+  int tries = 0;
+  while (!TransferAbandoned()) {
+    // The port's own temporary file, left over from an earlier run: the transfer never writes
+    // over an existing file.
+    if (!RemoveTempFile(6)) return xyz::kFailed;
+    if (protocol == kXmodem && modem) ++tries;
+    result = ReceiveFileXyz(port, protocol, TempFileName, senderName, progress);
+    const bool nothingYet = (result == xyz::kAborted || result == xyz::kTimeout) &&
+                            Status().Bytes.load() < kTransferBegunBytes;
+    // Without a modem there is one attempt; a dead line is not waited on.
+    if (!nothingYet || !modem || tries >= kXmodemModemTries || port.LineGone()) break;
+  }
+  return result;
+}
+
+int TComThread::ModemProgress(int32_t bytesSoFar, int32_t blockLength,
+                              const std::string& senderName) {
+  if (TransferAbandoned()) return -1;
+  if (bytesSoFar < 1 || blockLength < 1) return 0;
+  TMyThreads& st = Status();
+  if (st.Bytes.load() == 0) {
+    const std::string name = senderName.empty() ? TempFileName : senderName;
+    SetFileName(name);
+    Report(false, 1, Format(txt::kReceivingFile, name), Format(txt::kReceivingFile, name));
+  }
+  st.Bytes = bytesSoFar;
+  st.Records = bytesSoFar / kModemBlockBytes;
+  if (!st.UpdatePending.exchange(true)) env_.ui.PostPortUpdate(PortNo_, true);
+  SetLed(kLedBusy);
+  return 0;
+}
+
+void TComThread::StoreModemFile(const std::string& shownName) {
+  SetLed(kLedReady);
+  TMyThreads& st = Status();
+  // The blocks shown while receiving, and the one begun last.
+  RecordCount = st.Records.load() + 1;
+  st.Records = RecordCount;
+  const int64_t size = FileSizeOf(TempFileName);
+  st.Bytes = static_cast<int>(std::max<int64_t>(size, 0));
+  if (!st.UpdatePending.exchange(true)) env_.ui.PostPortUpdate(PortNo_, true);
+  TargetNames = {};
+  LastStoredFile.clear();
+  bool stored = false;
+  try {
+    OutFile = std::make_unique<TOrvFile32>(TempFileName, false);
+    stored = store_.StoreFile(*OutFile, TargetNames, RecordCount, true, LastStoredFile, {});
+  } catch (const std::exception&) {
+    Report(true, 1, Format(txt::kReceiveFileFailedLog, shownName, 3), txt::kReceiveFileFailed);
+    SetLed(kLedError);
+  }
+  DeleteTempFile(2);
+  if (stored) {
+    SetLed(kLedReady);
+    if (!LastStoredFile.empty()) PostProcessStored(LastStoredFile);
+  }
+  ResetTransferCounters();
+}
+
+void TComThread::TakeBackLine() {
+  if (AckNak->Reopen() <= 0) {
+    LoseLine();
+    return;
+  }
+  if (Opt().ModemEnabled) HangUpModem();
+}
+
+bool TComThread::RemoveTempFile(int place) {
+  if (RemoveFile(TempFileName)) return true;
+  const std::string text = Format(txt::kDeleteFileFailed, TempFileName, place);
+  Report(true, 1, text, text);
+  return false;
+}
+
+void TComThread::ResetTransferCounters() {
+  TMyThreads& st = Status();
+  st.Records = 0;
+  st.Bytes = 0;
+  SetFileName({});
 }
 
 bool TComThread::SyncTerminalClock() {

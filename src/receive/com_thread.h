@@ -2,7 +2,8 @@
 // TComThread: the receive thread of one port. It owns the port while reception runs, waits in
 // its gate (polling, modem), receives transfers with the block protocol, stores them, runs
 // terminal commands, the clock synchronisation and the post-processing, and tells the main
-// thread everything through the port's status record and posted messages.
+// thread everything through the port's status record and posted messages. With X-, Y- or
+// Z-Modem it hands its line to a library port for each transfer and takes it back afterwards.
 //
 // Ownership: created and stopped by ReceptionControl on the main thread; the running thread
 // holds a reference to its own object and to the shared ReceptionEnv, so a thread that had to be
@@ -32,6 +33,8 @@
 #include "serial/line_file.h"
 
 namespace quillon {
+
+class LibraryPort;
 
 class TComThread : public PortReporter, public std::enable_shared_from_this<TComThread> {
  public:
@@ -87,6 +90,25 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   // Hands the port object the way into the port's logbook.
   void ConnectPortLog();
   bool SyncTerminalClock();
+  // One X-, Y- or Z-Modem reception (protocol 2, 3 or 4); false when the thread is to end.
+  bool ReceiveModem(int protocol);
+  // The transfer on the handed-over line, its attempts and what follows from its result.
+  void ReceiveOverLibraryPort(LibraryPort& port, int protocol);
+  [[nodiscard]] int ModemAttempts(LibraryPort& port, int protocol, std::string& senderName);
+  // The transfer's progress callback: -1 once the transfer is to be given up.
+  int ModemProgress(int32_t bytesSoFar, int32_t blockLength, const std::string& senderName);
+  void StoreModemFile(const std::string& shownName);
+  // The port object takes its line back after a hand-over; a line that cannot be opened again
+  // counts as lost.
+  void TakeBackLine();
+  // Stop, pause or the program's end: a running transfer is given up.
+  bool TransferAbandoned() const;
+  // Makes `port` the one that a stop or pause wakes (null: none).
+  void SetLibraryPort(LibraryPort* port);
+  // Deletes the temporary file by its name; a failure is reported with `place`. True when it is
+  // gone.
+  bool RemoveTempFile(int place);
+  void ResetTransferCounters();
   void ReportCommunicationError();
   void IdleWithoutProtocol(int protocol);
   // Deletes the temporary file (a name that meanwhile names another file stays) and closes it.
@@ -100,6 +122,7 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   ReceptionEnv& env_;
   const int PortNo_;
   std::unique_ptr<TOrvAckNak> AckNak;
+  LibraryPort* LibPort = nullptr;  // port_mutex_; the line's holder during a modem transfer
   std::unique_ptr<TOrvFile32> OutFile;
   std::string TempFileName;
   std::array<std::string, 3> TargetNames;
@@ -120,7 +143,7 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   std::vector<std::string> Passwords;
   FileStore store_;  // keeps what the recovery last reported from one wait to the next
 
-  std::mutex port_mutex_;  // guards the AckNak pointer against RequestStop
+  std::mutex port_mutex_;  // guards the AckNak and LibPort pointers against RequestStop
   std::mutex wait_mutex_;
   std::condition_variable wake_;     // the thread's own waits
   std::condition_variable paused_;   // RequestPause waiting for Paused
