@@ -622,6 +622,13 @@ void TComThread::DeleteTempFile(int place) {
 bool TComThread::ReceiveModem(int protocol) {
   SetLed(kLedReady);
   (void)store_.RecoverLocalFiles([this](const std::string& target) { PostProcessStored(target); });
+  // The port's own temporary file, left over from an earlier run: a transfer never writes over
+  // an existing file. One that cannot be deleted keeps reception away from the line for a moment.
+  if (!RemoveTempFile(8)) {
+    SetLed(kLedError);
+    Sleep(kReopenMaxMs);
+    return !Terminated();
+  }
   LibraryPort port(&env_.shutdown);
   // Known before the last look at the flags: a stop or pause after it wakes the port.
   SetLibraryPort(&port);
@@ -688,9 +695,8 @@ int TComThread::ModemAttempts(LibraryPort& port, int protocol, std::string& send
   int result = xyz::kAborted;
   int tries = 0;
   while (!TransferAbandoned()) {
-    // The port's own temporary file, left over from an earlier run: the transfer never writes
-    // over an existing file.
-    if (!RemoveTempFile(6)) return xyz::kFailed;
+    // A failed attempt has deleted its file; one that could not is reported afterwards.
+    if (PathExists(TempFileName)) return xyz::kFailed;
     if (protocol == kXmodem && modem) ++tries;
     result = ReceiveFileXyz(port, protocol, TempFileName, senderName, progress);
     const bool nothingYet = (result == xyz::kAborted || result == xyz::kTimeout) &&
