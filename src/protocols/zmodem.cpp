@@ -456,6 +456,9 @@ class Sender : Endpoint {
     });
   }
 
+  // A ZRINIT while the offer is out is mostly the answer to our ZRQINIT crossing the
+  // receiver's own first one; answering it with the offer again would start the data twice,
+  // so only silence or a ZNAK repeats it.
   int OfferFile(const struct stat& info) {
     const size_t cut = path_.find_last_of('/');
     const std::string name = cut == std::string::npos ? path_ : path_.substr(cut + 1);
@@ -476,7 +479,6 @@ class Sender : Endpoint {
           return TakeRestart(header.Position()) ? kNextState : kFailed;
         case kZskip:
           return kFailed;
-        case kZrinit:
         case kZnak:
           return line_.Write(offer.data(), offer.size()) ? kGoOn : kFailed;
         default:

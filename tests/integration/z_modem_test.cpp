@@ -1,0 +1,320 @@
+// Z-Modem against lrzsz's sz and rz over pseudo-terminals, and against hand-built frames for
+// the cases a well-behaved peer never produces.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocols/zmodem.h"
+#include "protocols/zmodem_frames.h"
+#include "support/child_process.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+
+namespace quillon::xyz {
+namespace {
+
+using test::ChildProcess;
+using test::PtyPair;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+const Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { return 0; };
+
+Progress StopAt(int32_t bytes) {
+  return [bytes](int32_t soFar, int32_t, const uint8_t*, int32_t) { return soFar >= bytes ? -1 : 0; };
+}
+
+// Every byte value up front (control characters, CAN, XON/XOFF, 0xFF, "@\r"), then random.
+std::string Payload(size_t size) {
+  std::string data = "@\r\x18\x18\x18\x18\x18\x18\x11\x13\x91\x93\xff\x7f*\x18" "B";
+  for (int c = 0; c < 256; ++c) data += static_cast<char>(c);
+  std::mt19937 random(static_cast<unsigned>(size));
+  while (data.size() < size) data += static_cast<char>(random());
+  data.resize(size);
+  return data;
+}
+
+// lrzsz's program on the line's slave side, in `cwd`.
+bool StartPeer(ChildProcess& peer, const std::string& command, const std::string& slave,
+               const std::string& cwd) {
+  return peer.Start({"/bin/sh", "-c", "exec " + command + " <" + slave + " >" + slave}, cwd);
+}
+
+// Copies between two pseudo-terminal masters; bytes going from `source` to `sink` are damaged:
+// one in every `flipEvery` is flipped and the one at `dropAt` is lost.
+class FaultRelay {
+ public:
+  FaultRelay(int source, int sink, size_t flipEvery, size_t dropAt)
+      : source_(source), sink_(sink), flipEvery_(flipEvery), dropAt_(dropAt) {
+    if (pipe(stop_) != 0) throw std::runtime_error("pipe");
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~FaultRelay() {
+    (void)write(stop_[1], "x", 1);
+    thread_.join();
+    close(stop_[0]);
+    close(stop_[1]);
+  }
+
+ private:
+  void Run() {
+    uint8_t buffer[4096];
+    for (;;) {
+      pollfd fds[3] = {{source_, POLLIN, 0}, {sink_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+      if (poll(fds, 3, -1) < 0 || fds[2].revents) return;
+      if (fds[0].revents & POLLIN) {
+        const ssize_t n = read(source_, buffer, sizeof buffer);
+        if (n <= 0) return;
+        std::string out;
+        for (ssize_t i = 0; i < n; ++i, ++passed_) {
+          if (passed_ == dropAt_) continue;
+          out += static_cast<char>(passed_ % flipEvery_ == flipEvery_ - 1 ? buffer[i] ^ 0x24 : buffer[i]);
+        }
+        if (!WriteAll(sink_, out)) return;
+      }
+      if (fds[1].revents & POLLIN) {
+        const ssize_t n = read(sink_, buffer, sizeof buffer);
+        if (n <= 0 || !WriteAll(source_, std::string(reinterpret_cast<char*>(buffer), n))) return;
+      }
+    }
+  }
+  static bool WriteAll(int fd, const std::string& bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+      const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  int source_;
+  int sink_;
+  size_t flipEvery_;
+  size_t dropAt_;
+  size_t passed_ = 0;
+  int stop_[2] = {-1, -1};
+  std::thread thread_;
+};
+
+// Reads and forgets everything arriving on `fd` until it is destroyed.
+class Drain {
+ public:
+  explicit Drain(int fd) {
+    if (pipe(stop_) != 0) throw std::runtime_error("pipe");
+    thread_ = std::thread([this, fd] {
+      char buffer[4096];
+      for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 || fds[1].revents || read(fd, buffer, sizeof buffer) <= 0) return;
+      }
+    });
+  }
+  ~Drain() {
+    (void)write(stop_[1], "x", 1);
+    thread_.join();
+    close(stop_[0]);
+    close(stop_[1]);
+  }
+
+ private:
+  int stop_[2] = {-1, -1};
+  std::thread thread_;
+};
+
+// The file matrix both ways: sz into our receiver, our sender into rz.
+TEST(ZmodemInterop, FilesBothWaysWithLrzsz) {
+  const struct {
+    const char* name;
+    size_t size;
+  } kFiles[] = {{"empty", 0},    {"one", 1},    {"k1023", 1023},          {"k1024", 1024},
+                {"k1025", 1025}, {"mib", 1u << 20}, {"name with blanks.dat", 5000}};
+  for (const auto& file : kFiles) {
+    SCOPED_TRACE(file.name);
+    const std::string data = Payload(file.size);
+    {
+      TempDir dir;
+      WriteBytes(dir.File(file.name), data);
+      PtyPair line;
+      ChildProcess sz;
+      ASSERT_TRUE(StartPeer(sz, std::string("sz -q '") + file.name + "'", line.path(), dir.path()));
+      FdLine ours(line.master());
+      std::string senderName;
+      EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, kGoOn), kDone);
+      EXPECT_EQ(sz.Wait(10000), 0) << sz.err();
+      EXPECT_EQ(senderName, file.name);
+      EXPECT_TRUE(ReadBytes(dir.File("received.tmp")) == data);
+    }
+    {
+      TempDir from;
+      TempDir to;
+      WriteBytes(from.File(file.name), data);
+      PtyPair line;
+      ChildProcess rz;
+      ASSERT_TRUE(StartPeer(rz, "rz -q", line.path(), to.path()));
+      FdLine ours(line.master());
+      EXPECT_EQ(ZmodemSend(ours, from.File(file.name), kGoOn), kDone);
+      EXPECT_EQ(rz.Wait(10000), 0) << rz.err();
+      EXPECT_TRUE(ReadBytes(to.File(file.name)) == data);
+    }
+  }
+}
+
+// A line that flips bytes and loses one: ZRPOS recovery in both directions ends with the same
+// file.
+TEST(ZmodemFaults, DamagedLineRecoversToTheSameFile) {
+  const std::string data = Payload(300 * 1024);
+  const ZmodemTiming timing{1000, 10};
+  {
+    TempDir dir;
+    WriteBytes(dir.File("data"), data);
+    PtyPair peerLine;
+    PtyPair ourLine;
+    const int ours = open(ourLine.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(ours, 0);
+    FaultRelay relay(peerLine.master(), ourLine.master(), 20000, 70000);
+    ChildProcess sz;
+    ASSERT_TRUE(StartPeer(sz, "sz -q data", peerLine.path(), dir.path()));
+    FdLine line(ours);
+    std::string senderName;
+    EXPECT_EQ(ZmodemReceive(line, dir.File("received.tmp"), senderName, kGoOn, timing), kDone);
+    EXPECT_TRUE(ReadBytes(dir.File("received.tmp")) == data);
+    EXPECT_EQ(sz.Wait(10000), 0) << sz.err();
+    close(ours);
+  }
+  {
+    TempDir from;
+    TempDir to;
+    WriteBytes(from.File("data"), data);
+    PtyPair peerLine;
+    PtyPair ourLine;
+    const int ours = open(ourLine.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(ours, 0);
+    FaultRelay relay(ourLine.master(), peerLine.master(), 20000, 70000);
+    ChildProcess rz;
+    ASSERT_TRUE(StartPeer(rz, "rz -q", peerLine.path(), to.path()));
+    FdLine line(ours);
+    EXPECT_EQ(ZmodemSend(line, from.File("data"), kGoOn, timing), kDone);
+    EXPECT_EQ(rz.Wait(10000), 0) << rz.err();
+    EXPECT_TRUE(ReadBytes(to.File("data")) == data);
+    close(ours);
+  }
+}
+
+// A stop through the progress callback ends both sides with kAborted; the receiver's partial
+// file is gone and the peer is cancelled.
+TEST(ZmodemFaults, ProgressStopEndsTheTransfer) {
+  const std::string data = Payload(1u << 20);
+  {
+    TempDir dir;
+    WriteBytes(dir.File("data"), data);
+    PtyPair line;
+    ChildProcess sz;
+    ASSERT_TRUE(StartPeer(sz, "sz -q data", line.path(), dir.path()));
+    FdLine ours(line.master());
+    std::string senderName;
+    EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, StopAt(100000)), kAborted);
+    EXPECT_NE(access(dir.File("received.tmp").c_str(), F_OK), 0);
+    {
+      // sz may be stuck writing into the full line; it sees the cancel once it can write.
+      Drain drain(line.master());
+      EXPECT_NE(sz.Wait(10000), 0) << "sz was cancelled";
+    }
+  }
+  {
+    TempDir from;
+    TempDir to;
+    WriteBytes(from.File("data"), data);
+    PtyPair line;
+    ChildProcess rz;
+    ASSERT_TRUE(StartPeer(rz, "rz -q", line.path(), to.path()));
+    FdLine ours(line.master());
+    EXPECT_EQ(ZmodemSend(ours, from.File("data"), StopAt(100000)), kAborted);
+    EXPECT_NE(rz.Wait(10000), 0) << "rz was cancelled";
+  }
+}
+
+// Frames as a sender writes them, built with the framing functions.
+class HandSender {
+ public:
+  HandSender& Frame(uint8_t type, uint32_t position) {
+    zmodem::Header header = zmodem::Header::AtPosition(type, position);
+    header.format = zmodem::HeaderFormat::kBin32;
+    zmodem::AppendHeader(bytes_, header);
+    return *this;
+  }
+  HandSender& Data(const std::string& data, uint8_t end) {
+    zmodem::AppendSubpacket(bytes_, reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                            end, true);
+    return *this;
+  }
+  HandSender& File(const std::string& name, size_t size) {
+    return Frame(zmodem::kZfile, 0).Data(name + '\0' + std::to_string(size) + " 0 644", zmodem::kZcrcw);
+  }
+  std::string bytes() const { return std::string(bytes_.begin(), bytes_.end()); }
+  // Writes the frames to the far end of `line`, for the receiver on its master side.
+  static void Play(const PtyPair& line, const std::string& bytes) {
+    const int slave = open(line.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    EXPECT_EQ(write(slave, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(slave);
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// What a sender says never decides where data goes, and nothing existing is written over; a
+// sender that goes silent in the middle of the file ends in a time-out without a file.
+TEST(ZmodemFaults, HostileAndSilentSenders) {
+  const ZmodemTiming quick{200, 5};
+  const struct {
+    std::string given;
+    std::string senderName;
+  } kNames[] = {{"../x", "x"}, {"/etc/passwd", "passwd"}, {"quillon.ini", "quillon.ini"}};
+  for (const auto& name : kNames) {
+    SCOPED_TRACE(name.given);
+    TempDir dir;
+    WriteBytes(dir.File("quillon.ini"), "keep");
+    PtyPair line;
+    HandSender sender;
+    sender.File(name.given, 5).Frame(zmodem::kZdata, 0).Data("hello", zmodem::kZcrce)
+        .Frame(zmodem::kZeof, 5).Frame(zmodem::kZfin, 0);
+    HandSender::Play(line, sender.bytes() + "OO");
+    FdLine ours(line.master());
+    std::string senderName;
+    EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, kGoOn, quick), kDone);
+    EXPECT_EQ(senderName, name.senderName);
+    EXPECT_EQ(ReadBytes(dir.File("received.tmp")), "hello");
+    EXPECT_EQ(ReadBytes(dir.File("quillon.ini")), "keep");
+    EXPECT_NE(access((dir.path() + "/../x").c_str(), F_OK), 0);
+
+    std::string again;
+    HandSender::Play(line, sender.bytes());
+    EXPECT_EQ(ZmodemReceive(ours, dir.File("quillon.ini"), again, kGoOn, quick), kFailed)
+        << "an existing target is refused";
+    EXPECT_EQ(ReadBytes(dir.File("quillon.ini")), "keep");
+  }
+  TempDir dir;
+  PtyPair line;
+  HandSender sender;
+  sender.File("data", 5000).Frame(zmodem::kZdata, 0).Data(std::string(1024, 'a'), zmodem::kZcrcg);
+  HandSender::Play(line, sender.bytes());
+  FdLine ours(line.master());
+  std::string senderName;
+  EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, kGoOn, quick), kTimeout);
+  EXPECT_NE(access(dir.File("received.tmp").c_str(), F_OK), 0);
+}
+
+}  // namespace
+}  // namespace quillon::xyz
