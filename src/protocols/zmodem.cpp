@@ -19,6 +19,7 @@ using namespace zmodem;
 constexpr size_t kSubpacketLength = 1024;
 constexpr size_t kWriteBuffer = 64 * 1024;
 constexpr int kMaxErrors = 20;           // damaged pieces in a row before a side gives up
+constexpr int kMaxIdleHeaders = 100;     // headers in a row that bring no data
 constexpr int kOverAndOutMs = 500;       // how long a receiver waits for the sender's "OO"
 constexpr size_t kInputCapacity = 64 * 1024;
 
@@ -161,7 +162,8 @@ class Receiver : Endpoint {
     for (;;) {
       Header header;
       const Got got = WaitHeader(in_, timing_.silenceMs, header);
-      if (got == Got::kCancelled) return kFailed;
+      // After the end of the file only the goodbye is missing: the file stays.
+      if (got == Got::kCancelled) return complete_ ? kDone : kFailed;
       if (got == Got::kGone) return complete_ ? kDone : kAborted;
       if (got == Got::kTimeout) {
         const int result = OnSilence();
@@ -169,6 +171,11 @@ class Receiver : Endpoint {
         continue;
       }
       silent_ = 0;
+      // A peer that talks without ever sending data (ZRQINIT again and again) ends as well.
+      if (++idleHeaders_ > kMaxIdleHeaders) {
+        (void)SendCancel(line_);
+        return complete_ ? kDone : kFailed;
+      }
       const int result = OnHeader(header);
       if (result != kGoOn) return result;
     }
@@ -294,6 +301,7 @@ class Receiver : Endpoint {
       return kFailed;
     }
     received_ += static_cast<uint32_t>(packet_.size());
+    idleHeaders_ = 0;
     if (progress_(static_cast<int32_t>(received_), static_cast<int32_t>(packet_.size()),
                   packet_.data(), fileLength_) == -1) {
       (void)SendCancel(line_);
@@ -370,6 +378,7 @@ class Receiver : Endpoint {
   int32_t fileLength_ = 0;
   int silent_ = 0;
   int errors_ = 0;
+  int idleHeaders_ = 0;
   std::vector<uint8_t> packet_;
   std::vector<uint8_t> pending_;
 };

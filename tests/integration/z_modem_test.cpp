@@ -307,13 +307,19 @@ TEST(ZmodemFaults, HostileAndSilentSenders) {
   }
   TempDir dir;
   PtyPair line;
-  HandSender sender;
-  sender.File("data", 5000).Frame(zmodem::kZdata, 0).Data(std::string(1024, 'a'), zmodem::kZcrcg);
-  HandSender::Play(line, sender.bytes());
   FdLine ours(line.master());
   std::string senderName;
+  HandSender silent;
+  silent.File("data", 5000).Frame(zmodem::kZdata, 0).Data(std::string(1024, 'a'), zmodem::kZcrcg);
+  HandSender::Play(line, silent.bytes());
   EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, kGoOn, quick), kTimeout);
   EXPECT_NE(access(dir.File("received.tmp").c_str(), F_OK), 0);
+
+  HandSender chatty;
+  for (int i = 0; i < 120; ++i) chatty.Frame(zmodem::kZrqinit, 0);
+  HandSender::Play(line, chatty.bytes());
+  EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, kGoOn, quick), kFailed)
+      << "a sender that never sends data is given up, not answered forever";
 }
 
 }  // namespace
