@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -16,11 +18,15 @@ namespace {
 
 using namespace zmodem;
 
-constexpr size_t kSubpacketLength = 1024;
+constexpr uint32_t kSubpacketLength = 1024;
+constexpr int kSubpacketsPerWrite = 4;
+constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kWriteBuffer = 64 * 1024;
 constexpr int kMaxErrors = 20;           // damaged pieces in a row before a side gives up
 constexpr int kMaxIdleHeaders = 100;     // headers in a row that bring no data
-constexpr int kOverAndOutMs = 500;       // how long a receiver waits for the sender's "OO"
+// How long a receiver waits for the sender's "OO". It is a courtesy that often never arrives (a
+// sender on a pseudo-terminal may flush it away as it exits), and the file is complete by then.
+constexpr int kOverAndOutMs = 200;
 constexpr size_t kInputCapacity = 64 * 1024;
 
 // Bytes from the line, kept until a decoder has used them.
@@ -525,9 +531,9 @@ class Sender : Endpoint {
   }
 
   // ZDATA and subpackets from position_ to the end of the file; a ZRPOS on the way moves
-  // position_ back and the stream starts again there.
+  // position_ back and the stream starts again there. The file is read in large pieces and a
+  // few subpackets go out with one write; the receiver's answers are looked at between writes.
   int Stream() {
-    std::vector<uint8_t> block(kSubpacketLength);
     bool frameOpen = false;
     uint32_t windowStart = position_;
     while (position_ < size_) {
@@ -535,35 +541,52 @@ class Sender : Endpoint {
       if (!frameOpen) {
         AppendHeader(out_, Binary(Header::AtPosition(kZdata, position_)));
         windowStart = position_;
+        frameOpen = true;
       }
-      frameOpen = true;
-      const ssize_t n = pread(fd_, block.data(), kSubpacketLength, position_);
-      if (n <= 0) {
-        (void)SendCancel(line_);
-        return kFailed;
+      uint8_t end = kZcrcg;
+      for (int k = 0; k < kSubpacketsPerWrite && position_ < size_ && end == kZcrcg; ++k) {
+        const uint8_t* block = ReadAt(position_);
+        if (block == nullptr) {
+          (void)SendCancel(line_);
+          return kFailed;
+        }
+        const uint32_t count = std::min<uint32_t>(kSubpacketLength, size_ - position_);
+        const bool windowFull = window_ > 0 && position_ + count - windowStart >= window_;
+        end = position_ + count >= size_ || windowFull ? kZcrcw : kZcrcg;
+        AppendSubpacket(out_, block, count, end, crc32_);
+        position_ += count;
+        if (progress_(static_cast<int32_t>(position_), static_cast<int32_t>(count), block,
+                      static_cast<int32_t>(size_)) == -1) {
+          (void)SendCancel(line_);
+          return kAborted;
+        }
       }
-      const auto count = static_cast<uint32_t>(n);
-      const bool last = position_ + count >= size_;
-      const bool windowFull = window_ > 0 && position_ + count - windowStart >= window_;
-      const uint8_t end = last || windowFull ? kZcrcw : kZcrcg;
-      AppendSubpacket(out_, block.data(), count, end, crc32_);
       if (!line_.Write(out_.data(), out_.size())) return kFailed;
-      position_ += count;
-      if (progress_(static_cast<int32_t>(position_), static_cast<int32_t>(count), block.data(),
-                    static_cast<int32_t>(size_)) == -1) {
-        (void)SendCancel(line_);
-        return kAborted;
-      }
-      if (end == kZcrcw) {
-        frameOpen = false;
-        const int result = AwaitAck(windowStart);
-        if (result != kGoOn) return result;
-        continue;
-      }
-      const int result = CheckBackChannel(frameOpen);
+      const int result = end == kZcrcw ? AwaitAck(windowStart) : CheckBackChannel(frameOpen);
       if (result != kGoOn) return result;
+      if (end == kZcrcw) frameOpen = false;
     }
     return kGoOn;
+  }
+
+  // The file's bytes from `position` on (at least one subpacket's worth or up to the end),
+  // null when the file cannot be read.
+  const uint8_t* ReadAt(uint32_t position) {
+    if (position < chunkStart_ || position + std::min<uint32_t>(kSubpacketLength, size_ - position) >
+                                      chunkStart_ + chunk_.size()) {
+      chunk_.resize(kReadChunk);
+      size_t got = 0;
+      while (got < kReadChunk && position + got < size_) {
+        const ssize_t n = pread(fd_, chunk_.data() + got, kReadChunk - got, position + got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+      }
+      chunk_.resize(got);
+      chunkStart_ = position;
+      if (got < std::min<uint32_t>(kSubpacketLength, size_ - position)) return nullptr;
+    }
+    return chunk_.data() + (position - chunkStart_);
   }
 
   // After a ZCRCW: ZACK goes on, ZRPOS moves back; silence sends everything since the
@@ -636,6 +659,8 @@ class Sender : Endpoint {
   uint32_t lastRestart_ = UINT32_MAX;
   int restarts_ = 0;
   int silentAcks_ = 0;
+  std::vector<uint8_t> chunk_;  // the piece of the file read last, from chunkStart_ on
+  uint32_t chunkStart_ = 0;
 };
 
 }  // namespace
