@@ -145,17 +145,21 @@ Header Header::WithFlags(uint8_t type, uint8_t f0, uint8_t f1) {
 }
 
 void AppendEscaped(std::vector<uint8_t>& out, const uint8_t* data, size_t count) {
-  uint8_t previous = out.empty() ? '@' : out.back();
+  const size_t base = out.size();
+  uint8_t previous = base == 0 ? '@' : out.back();
+  out.resize(base + 2 * count);  // room for every byte escaped
+  uint8_t* next = out.data() + base;
   for (size_t i = 0; i < count; ++i) {
     const uint8_t c = data[i];
     if (kMustEscape[c] || ((c & 0x7F) == '\r' && (previous & 0x7F) == '@')) {
-      out.push_back(kZdle);
-      out.push_back(c ^ 0x40);
+      *next++ = kZdle;
+      previous = c ^ 0x40;
     } else {
-      out.push_back(c);
+      previous = c;
     }
-    previous = out.back();
+    *next++ = previous;
   }
+  out.resize(static_cast<size_t>(next - out.data()));
 }
 
 void AppendHeader(std::vector<uint8_t>& out, const Header& header) {
