@@ -37,7 +37,9 @@ bool StartOn(test::ChildProcess& child, const std::string& command, const std::s
 
 std::string OnMaster(const test::PtyPair& line) { return "&" + std::to_string(line.master()); }
 
-bool Same(const std::string& path, const std::string& data) { return test::ReadBytes(path) == data; }
+bool Same(const std::string& path, const std::string& data) {
+  return test::ReadBytes(path) == data;
+}
 
 // One transfer each; the time in milliseconds, or -1 when it failed.
 long OursReceiving(const test::TempDir& from, const std::string& data) {
@@ -158,10 +160,11 @@ int main(int argc, char** argv) {
       return std::count_if(ms.begin(), ms.end(), [](double v) { return v >= kStallMs; });
     };
     met = met && ratio <= kGoal && stalls(d.oursMs) == 0;
-    std::printf("Z-Modem %d MiB %-18s median ours %.0f ms, lrzsz %.0f ms, ratio %.2f (goal <= %.2f);"
-                " stalls over %d ms: ours %ld, lrzsz %ld\n",
-                mib, d.name, Median(d.oursMs), Median(Unstalled(d.lrzszMs)), ratio, kGoal, kStallMs,
-                static_cast<long>(stalls(d.oursMs)), static_cast<long>(stalls(d.lrzszMs)));
+    std::printf(
+        "Z-Modem %d MiB %-18s median ours %.0f ms, lrzsz %.0f ms, ratio %.2f (goal <= %.2f);"
+        " stalls over %d ms: ours %ld, lrzsz %ld\n",
+        mib, d.name, Median(d.oursMs), Median(Unstalled(d.lrzszMs)), ratio, kGoal, kStallMs,
+        static_cast<long>(stalls(d.oursMs)), static_cast<long>(stalls(d.lrzszMs)));
   }
   return met ? 0 : 2;
 }

@@ -22,8 +22,8 @@ constexpr uint32_t kSubpacketLength = 1024;
 constexpr int kSubpacketsPerWrite = 4;
 constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kWriteBuffer = 64 * 1024;
-constexpr int kMaxErrors = 20;           // damaged pieces in a row before a side gives up
-constexpr int kMaxIdleHeaders = 100;     // headers in a row that bring no data
+constexpr int kMaxErrors = 20;        // damaged pieces in a row before a side gives up
+constexpr int kMaxIdleHeaders = 100;  // headers in a row that bring no data
 // How long a receiver waits for the sender's "OO". It is a courtesy that often never arrives (a
 // sender on a pseudo-terminal may flush it away as it exits), and the file is complete by then.
 constexpr int kOverAndOutMs = 200;
@@ -50,8 +50,8 @@ class Input {
     }
     // Full without anything a decoder could use (only line noise): it goes.
     if (end_ == buffer_.size()) end_ = 0;
-    const int n = line_.Read(buffer_.data() + end_, static_cast<int>(buffer_.size() - end_),
-                             timeoutMs);
+    const int n =
+        line_.Read(buffer_.data() + end_, static_cast<int>(buffer_.size() - end_), timeoutMs);
     if (n > 0) end_ += static_cast<size_t>(n);
     return n;
   }
@@ -90,8 +90,7 @@ Got WaitHeader(Input& in, int timeoutMs, Header& header) {
   }
 }
 
-Got WaitSubpacket(Input& in, bool crc32, int timeoutMs, std::vector<uint8_t>& data,
-                  uint8_t& end) {
+Got WaitSubpacket(Input& in, bool crc32, int timeoutMs, std::vector<uint8_t>& data, uint8_t& end) {
   const uint64_t deadline = Clock() + static_cast<uint64_t>(timeoutMs);
   for (;;) {
     const SubpacketScan scan = DecodeSubpacket(in.data(), in.size(), crc32, data);
@@ -139,9 +138,12 @@ class Endpoint {
 
 class Receiver : Endpoint {
  public:
-  Receiver(Line& line, const std::string& target, std::string& senderName,
-           const Progress& progress, const ZmodemTiming& timing)
-      : Endpoint(line), target_(target), senderName_(senderName), progress_(progress),
+  Receiver(Line& line, const std::string& target, std::string& senderName, const Progress& progress,
+           const ZmodemTiming& timing)
+      : Endpoint(line),
+        target_(target),
+        senderName_(senderName),
+        progress_(progress),
         timing_(timing) {}
 
   int Run() {
@@ -158,9 +160,7 @@ class Receiver : Endpoint {
  private:
   static constexpr int kGoOn = 0;
 
-  static Header Zrinit() {
-    return Hex(Header::WithFlags(kZrinit, kCanFdx | kCanOvio | kCanFc32));
-  }
+  static Header Zrinit() { return Hex(Header::WithFlags(kZrinit, kCanFdx | kCanOvio | kCanFc32)); }
 
   int Exchange() {
     repeat_ = Zrinit();
@@ -230,8 +230,8 @@ class Receiver : Endpoint {
 
   int OnSenderInit(const Header& header) {
     uint8_t end = 0;
-    const Got got = WaitSubpacket(in_, header.format == HeaderFormat::kBin32, timing_.silenceMs,
-                                  packet_, end);
+    const Got got =
+        WaitSubpacket(in_, header.format == HeaderFormat::kBin32, timing_.silenceMs, packet_, end);
     if (got == Got::kCancelled) return kFailed;
     if (got == Got::kGone) return kAborted;
     const bool sent = got == Got::kSubpacket ? Send(Hex(Header::AtPosition(kZack, 0)))
@@ -241,8 +241,8 @@ class Receiver : Endpoint {
 
   int OnFile(const Header& header) {
     uint8_t end = 0;
-    const Got got = WaitSubpacket(in_, header.format == HeaderFormat::kBin32, timing_.silenceMs,
-                                  packet_, end);
+    const Got got =
+        WaitSubpacket(in_, header.format == HeaderFormat::kBin32, timing_.silenceMs, packet_, end);
     if (got == Got::kCancelled) return kFailed;
     if (got == Got::kGone) return kAborted;
     if (got != Got::kSubpacket) return Send(repeat_) ? kGoOn : kFailed;
@@ -331,7 +331,7 @@ class Receiver : Endpoint {
   }
 
   int OnEndOfFile(const Header& header) {
-    if (complete_) return Send(repeat_) ? kGoOn : kFailed;  // our ZRINIT went missing
+    if (complete_) return Send(repeat_) ? kGoOn : kFailed;          // our ZRINIT went missing
     if (!created_ || header.Position() != received_) return kGoOn;  // stale: a ZRPOS is out
     const bool written = Flush();
     const bool closed = close(fd_) == 0;
@@ -393,8 +393,7 @@ class Receiver : Endpoint {
 
 class Sender : Endpoint {
  public:
-  Sender(Line& line, const std::string& path, const Progress& progress,
-         const ZmodemTiming& timing)
+  Sender(Line& line, const std::string& path, const Progress& progress, const ZmodemTiming& timing)
       : Endpoint(line), path_(path), progress_(progress), timing_(timing) {}
 
   ~Sender() {
@@ -422,16 +421,22 @@ class Sender : Endpoint {
   static constexpr int kNextState = 1;
 
   // Waits for a header and hands it to `handle` (kGoOn: wait on, kNextState: done, else a
-  // result); on silence `again` goes out once more, up to the limit of tries.
+  // result); on silence `again` goes out once more, up to the limit of tries. The progress
+  // callback hears of every silent wait (with no block), so a stop is noticed there too.
   template <typename Handler>
   int Converse(const std::vector<uint8_t>& again, Handler handle) {
     int silent = 0;
-    for (;;) {
+    for (int idle = 0; idle <= kMaxIdleHeaders; ++idle) {
       Header header;
       const Got got = WaitHeader(in_, timing_.silenceMs, header);
       if (got == Got::kCancelled) return kFailed;
       if (got == Got::kGone) return kAborted;
       if (got == Got::kTimeout) {
+        if (progress_(static_cast<int32_t>(position_), 0, nullptr, static_cast<int32_t>(size_)) ==
+            -1) {
+          (void)SendCancel(line_);
+          return kAborted;
+        }
         if (++silent >= timing_.silentTries) return kTimeout;
         if (!line_.Write(again.data(), again.size())) return kFailed;
         continue;
@@ -441,6 +446,8 @@ class Sender : Endpoint {
       const int result = handle(header);
       if (result != kGoOn) return result == kNextState ? kGoOn : result;
     }
+    (void)SendCancel(line_);  // a receiver that talks on without ever answering
+    return kFailed;
   }
 
   std::vector<uint8_t> Bytes(const Header& header) {
@@ -459,8 +466,9 @@ class Sender : Endpoint {
     if (!line_.Write(request.data(), request.size())) return kFailed;
     return Converse(request, [this](const Header& header) {
       if (header.type == kZchallenge) {
-        return Send(Hex(Header{kZack, {header.bytes[0], header.bytes[1], header.bytes[2],
-                                       header.bytes[3]}, HeaderFormat::kHex}))
+        return Send(Hex(Header{kZack,
+                               {header.bytes[0], header.bytes[1], header.bytes[2], header.bytes[3]},
+                               HeaderFormat::kHex}))
                    ? kGoOn
                    : kFailed;
       }
@@ -572,8 +580,9 @@ class Sender : Endpoint {
   // The file's bytes from `position` on (at least one subpacket's worth or up to the end),
   // null when the file cannot be read.
   const uint8_t* ReadAt(uint32_t position) {
-    if (position < chunkStart_ || position + std::min<uint32_t>(kSubpacketLength, size_ - position) >
-                                      chunkStart_ + chunk_.size()) {
+    if (position < chunkStart_ ||
+        position + std::min<uint32_t>(kSubpacketLength, size_ - position) >
+            chunkStart_ + chunk_.size()) {
       chunk_.resize(kReadChunk);
       size_t got = 0;
       while (got < kReadChunk && position + got < size_) {
@@ -592,7 +601,7 @@ class Sender : Endpoint {
   // After a ZCRCW: ZACK goes on, ZRPOS moves back; silence sends everything since the
   // previous ack again.
   int AwaitAck(uint32_t windowStart) {
-    for (;;) {
+    for (int idle = 0; idle <= kMaxIdleHeaders; ++idle) {
       Header header;
       const Got got = WaitHeader(in_, timing_.silenceMs, header);
       if (got == Got::kCancelled) return kFailed;
@@ -609,6 +618,8 @@ class Sender : Endpoint {
       if (header.type == kZrpos) return TakeRestart(header.Position()) ? kGoOn : kFailed;
       if (header.type == kZabort || header.type == kZferr) return kFailed;
     }
+    (void)SendCancel(line_);
+    return kFailed;
   }
 
   // Looks, without waiting, at what the receiver sent back while the data streamed out.
@@ -639,9 +650,8 @@ class Sender : Endpoint {
   int SayGoodbye() {
     const std::vector<uint8_t> fin = Bytes(Hex(Header::AtPosition(kZfin, 0)));
     if (!line_.Write(fin.data(), fin.size())) return kFailed;
-    const int result = Converse(fin, [](const Header& header) {
-      return header.type == kZfin ? kNextState : kGoOn;
-    });
+    const int result = Converse(
+        fin, [](const Header& header) { return header.type == kZfin ? kNextState : kGoOn; });
     // The receiver confirmed the file with its ZRINIT: a goodbye lost on the way changes
     // nothing about the delivered file.
     if (result == kGoOn) (void)line_.Write("OO");

@@ -100,8 +100,7 @@ BodyScan DecodeHexBody(const uint8_t* data, size_t size, size_t i, Header& heade
   return {Decoded::kComplete, i};
 }
 
-BodyScan DecodeBinaryBody(const uint8_t* data, size_t size, size_t i, bool crc32,
-                          Header& header) {
+BodyScan DecodeBinaryBody(const uint8_t* data, size_t size, size_t i, bool crc32, Header& header) {
   const size_t count = crc32 ? 9 : 7;
   uint8_t raw[9];
   for (size_t k = 0; k < count; ++k) {
@@ -268,7 +267,8 @@ SubpacketScan DecodeSubpacket(const uint8_t* data, size_t size, bool crc32,
     }
     bool good;
     if (crc32) {
-      const uint32_t value = ~Crc32Update(&end, 1, Crc32Update(out.data(), out.size(), 0xFFFFFFFFu));
+      const uint32_t value =
+          ~Crc32Update(&end, 1, Crc32Update(out.data(), out.size(), 0xFFFFFFFFu));
       good = value == (crc[0] | crc[1] << 8 | crc[2] << 16 | static_cast<uint32_t>(crc[3]) << 24);
     } else {
       good = Crc16(&end, 1, Crc16(out.data(), out.size())) == (crc[0] << 8 | crc[1]);

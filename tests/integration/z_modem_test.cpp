@@ -32,12 +32,14 @@ using test::WriteBytes;
 const Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { return 0; };
 
 Progress StopAt(int32_t bytes) {
-  return [bytes](int32_t soFar, int32_t, const uint8_t*, int32_t) { return soFar >= bytes ? -1 : 0; };
+  return [bytes](int32_t soFar, int32_t, const uint8_t*, int32_t) {
+    return soFar >= bytes ? -1 : 0;
+  };
 }
 
 // Every byte value up front (control characters, CAN, XON/XOFF, 0xFF, "@\r"), then random.
 std::string Payload(size_t size) {
-  std::string data = "@\r\x18\x18\x18\x18\x18\x18\x11\x13\x91\x93\xff\x7f*\x18" "B";
+  std::string data = "@\r\x18\x18\x18\x18\x18\x18\x11\x13\x91\x93\xff\x7f*\030B";
   for (int c = 0; c < 256; ++c) data += static_cast<char>(c);
   std::mt19937 random(static_cast<unsigned>(size));
   while (data.size() < size) data += static_cast<char>(random());
@@ -79,7 +81,8 @@ class FaultRelay {
         std::string out;
         for (ssize_t i = 0; i < n; ++i, ++passed_) {
           if (passed_ == dropAt_) continue;
-          out += static_cast<char>(passed_ % flipEvery_ == flipEvery_ - 1 ? buffer[i] ^ 0x24 : buffer[i]);
+          out += static_cast<char>(passed_ % flipEvery_ == flipEvery_ - 1 ? buffer[i] ^ 0x24
+                                                                          : buffer[i]);
         }
         if (!WriteAll(sink_, out)) return;
       }
@@ -137,8 +140,13 @@ TEST(ZmodemInterop, FilesBothWaysWithLrzsz) {
   const struct {
     const char* name;
     size_t size;
-  } kFiles[] = {{"empty", 0},    {"one", 1},    {"k1023", 1023},          {"k1024", 1024},
-                {"k1025", 1025}, {"mib", 1u << 20}, {"name with blanks.dat", 5000}};
+  } kFiles[] = {{"empty", 0},
+                {"one", 1},
+                {"k1023", 1023},
+                {"k1024", 1024},
+                {"k1025", 1025},
+                {"mib", 1u << 20},
+                {"name with blanks.dat", 5000}};
   for (const auto& file : kFiles) {
     SCOPED_TRACE(file.name);
     const std::string data = Payload(file.size);
@@ -241,6 +249,11 @@ TEST(ZmodemFaults, ProgressStopEndsTheTransfer) {
     FdLine ours(line.master());
     EXPECT_EQ(ZmodemSend(ours, from.File("data"), StopAt(100000)), kAborted);
     EXPECT_NE(rz.Wait(10000), 0) << "rz was cancelled";
+
+    PtyPair silent;
+    FdLine nobody(silent.master());
+    EXPECT_EQ(ZmodemSend(nobody, from.File("data"), StopAt(0), ZmodemTiming{200, 5}), kAborted)
+        << "a stop is noticed while no receiver answers";
   }
 }
 
@@ -254,12 +267,13 @@ class HandSender {
     return *this;
   }
   HandSender& Data(const std::string& data, uint8_t end) {
-    zmodem::AppendSubpacket(bytes_, reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                            end, true);
+    zmodem::AppendSubpacket(bytes_, reinterpret_cast<const uint8_t*>(data.data()), data.size(), end,
+                            true);
     return *this;
   }
   HandSender& File(const std::string& name, size_t size) {
-    return Frame(zmodem::kZfile, 0).Data(name + '\0' + std::to_string(size) + " 0 644", zmodem::kZcrcw);
+    return Frame(zmodem::kZfile, 0)
+        .Data(name + '\0' + std::to_string(size) + " 0 644", zmodem::kZcrcw);
   }
   std::string bytes() const { return std::string(bytes_.begin(), bytes_.end()); }
   // Writes the frames to the far end of `line`, for the receiver on its master side.
@@ -288,8 +302,11 @@ TEST(ZmodemFaults, HostileAndSilentSenders) {
     WriteBytes(dir.File("quillon.ini"), "keep");
     PtyPair line;
     HandSender sender;
-    sender.File(name.given, 5).Frame(zmodem::kZdata, 0).Data("hello", zmodem::kZcrce)
-        .Frame(zmodem::kZeof, 5).Frame(zmodem::kZfin, 0);
+    sender.File(name.given, 5)
+        .Frame(zmodem::kZdata, 0)
+        .Data("hello", zmodem::kZcrce)
+        .Frame(zmodem::kZeof, 5)
+        .Frame(zmodem::kZfin, 0);
     HandSender::Play(line, sender.bytes() + "OO");
     FdLine ours(line.master());
     std::string senderName;
