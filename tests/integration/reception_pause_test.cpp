@@ -183,7 +183,7 @@ TEST_F(ThreadLifecycle, AGivenUpThreadThatEndedMakesRoomForANewOne) {
 TEST_F(ThreadLifecycle, TheProgramsEndWakesAThreadWaitingWithoutLimit) {
   // A port without a usable protocol idles until it is woken; only the end of the program
   // does so here.
-  env->app.PortSettings[1].Protocol = 3;
+  env->app.PortSettings[1].Protocol = 1;
   control->Start();
   ASSERT_TRUE(WaitUntil([&] { return env->status[1].LedState.load() == kLedError; }));
   env->shutdown.Begin();
