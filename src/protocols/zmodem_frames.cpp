@@ -243,16 +243,26 @@ HeaderScan ScanHeader(const uint8_t* data, size_t size) {
 
 SubpacketScan DecodeSubpacket(const uint8_t* data, size_t size, bool crc32,
                               std::vector<uint8_t>& out) {
-  out.clear();
+  out.resize(kMaxSubpacket);
+  size_t length = 0;
   size_t i = 0;
+  const auto result = [&](Decoded decoded, size_t consumed, uint8_t end = 0) {
+    out.resize(length);
+    return SubpacketScan{decoded, consumed, end};
+  };
   for (;;) {
+    // Plain bytes go straight through; only ZDLE and flow control need a closer look.
+    while (i < size && data[i] != kZdle && !IsFlowControl(data[i])) {
+      if (length == kMaxSubpacket) return result(Decoded::kBad, i);
+      out[length++] = data[i++];
+    }
     const int v = NextByte(data, size, i, true);
-    if (v == kMore) return {Decoded::kNeedMore, 0, 0};
-    if (v == kCancel) return {Decoded::kCancelled, i, 0};
-    if (v == kBadEscape) return {Decoded::kBad, i, 0};
+    if (v == kMore) return result(Decoded::kNeedMore, 0);
+    if (v == kCancel) return result(Decoded::kCancelled, i);
+    if (v == kBadEscape) return result(Decoded::kBad, i);
     if (v < kFrameEnd) {
-      if (out.size() >= kMaxSubpacket) return {Decoded::kBad, i, 0};
-      out.push_back(static_cast<uint8_t>(v));
+      if (length == kMaxSubpacket) return result(Decoded::kBad, i);
+      out[length++] = static_cast<uint8_t>(v);
       continue;
     }
     const uint8_t end = static_cast<uint8_t>(v);
@@ -260,20 +270,19 @@ SubpacketScan DecodeSubpacket(const uint8_t* data, size_t size, bool crc32,
     const size_t crcLength = crc32 ? 4 : 2;
     for (size_t k = 0; k < crcLength; ++k) {
       const int c = NextByte(data, size, i, false);
-      if (c == kMore) return {Decoded::kNeedMore, 0, 0};
-      if (c == kCancel) return {Decoded::kCancelled, i, 0};
-      if (c < 0) return {Decoded::kBad, i, 0};
+      if (c == kMore) return result(Decoded::kNeedMore, 0);
+      if (c == kCancel) return result(Decoded::kCancelled, i);
+      if (c < 0) return result(Decoded::kBad, i);
       crc[k] = static_cast<uint8_t>(c);
     }
     bool good;
     if (crc32) {
-      const uint32_t value =
-          ~Crc32Update(&end, 1, Crc32Update(out.data(), out.size(), 0xFFFFFFFFu));
+      const uint32_t value = ~Crc32Update(&end, 1, Crc32Update(out.data(), length, 0xFFFFFFFFu));
       good = value == (crc[0] | crc[1] << 8 | crc[2] << 16 | static_cast<uint32_t>(crc[3]) << 24);
     } else {
-      good = Crc16(&end, 1, Crc16(out.data(), out.size())) == (crc[0] << 8 | crc[1]);
+      good = Crc16(&end, 1, Crc16(out.data(), length)) == (crc[0] << 8 | crc[1]);
     }
-    return {good ? Decoded::kComplete : Decoded::kBad, i, end};
+    return result(good ? Decoded::kComplete : Decoded::kBad, i, end);
   }
 }
 
