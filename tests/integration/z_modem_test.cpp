@@ -1,11 +1,10 @@
 // Z-Modem against lrzsz's sz and rz over pseudo-terminals, and against hand-built frames for
 // the cases a well-behaved peer never produces.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
@@ -32,9 +31,8 @@ using test::WriteBytes;
 const Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { return 0; };
 
 Progress StopAt(int32_t bytes) {
-  return [bytes](int32_t soFar, int32_t, const uint8_t*, int32_t) {
-    return soFar >= bytes ? -1 : 0;
-  };
+  return
+      [bytes](int32_t soFar, int32_t, const uint8_t*, int32_t) { return soFar >= bytes ? -1 : 0; };
 }
 
 // Every byte value up front (control characters, CAN, XON/XOFF, 0xFF, "@\r"), then random.
@@ -260,15 +258,16 @@ TEST(ZmodemFaults, ProgressStopEndsTheTransfer) {
 // Frames as a sender writes them, built with the framing functions.
 class HandSender {
  public:
+  explicit HandSender(bool crc32 = true) : crc32_(crc32) {}
   HandSender& Frame(uint8_t type, uint32_t position) {
     zmodem::Header header = zmodem::Header::AtPosition(type, position);
-    header.format = zmodem::HeaderFormat::kBin32;
+    header.format = crc32_ ? zmodem::HeaderFormat::kBin32 : zmodem::HeaderFormat::kBin16;
     zmodem::AppendHeader(bytes_, header);
     return *this;
   }
   HandSender& Data(const std::string& data, uint8_t end) {
     zmodem::AppendSubpacket(bytes_, reinterpret_cast<const uint8_t*>(data.data()), data.size(), end,
-                            true);
+                            crc32_);
     return *this;
   }
   HandSender& File(const std::string& name, size_t size) {
@@ -285,6 +284,7 @@ class HandSender {
   }
 
  private:
+  bool crc32_;
   std::vector<uint8_t> bytes_;
 };
 
@@ -295,13 +295,15 @@ TEST(ZmodemFaults, HostileAndSilentSenders) {
   const struct {
     std::string given;
     std::string senderName;
-  } kNames[] = {{"../x", "x"}, {"/etc/passwd", "passwd"}, {"quillon.ini", "quillon.ini"}};
+    bool crc32;  // the subpackets' CRC follows the header's kind
+  } kNames[] = {
+      {"../x", "x", true}, {"/etc/passwd", "passwd", false}, {"quillon.ini", "quillon.ini", true}};
   for (const auto& name : kNames) {
     SCOPED_TRACE(name.given);
     TempDir dir;
     WriteBytes(dir.File("quillon.ini"), "keep");
     PtyPair line;
-    HandSender sender;
+    HandSender sender(name.crc32);
     sender.File(name.given, 5)
         .Frame(zmodem::kZdata, 0)
         .Data("hello", zmodem::kZcrce)
