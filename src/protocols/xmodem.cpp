@@ -297,12 +297,20 @@ int BlockSender::SendBlock(uint8_t number, const uint8_t* data, size_t count, si
                            uint8_t pad, bool once) {
   if (check_ == CheckKind::kSum) blockSize = kShortBlock;
   const size_t length = BuildFrame(number, data, count, blockSize, check_, pad, frame_);
-  bool silent = false;
-  for (int attempt = 0; attempt <= (once ? 0 : timings_.retries); ++attempt) {
-    if (!Turnaround()) return kAborted;
-    if (!line_.Write(frame_, length)) return kFailed;
-    // Before the first block is through, a repeated 'C' means it did not arrive.
-    switch (Await(number <= 1)) {
+  return SendUntilAcknowledged(frame_, length, number <= 1, once);
+}
+
+int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak,
+                                       bool once) {
+  int naks = 0;
+  int silences = 0;
+  bool send = true;
+  for (;;) {
+    if (send) {
+      if (!Turnaround()) return kAborted;
+      if (!line_.Write(bytes, length)) return kFailed;
+    }
+    switch (Await(askMeansNak)) {
       case Reply::kAck:
         return kDone;
       case Reply::kCancelled:
@@ -310,15 +318,25 @@ int BlockSender::SendBlock(uint8_t number, const uint8_t* data, size_t count, si
       case Reply::kGone:
         return kAborted;
       case Reply::kSilence:
-        silent = true;
+        // Only the receiver's NAK brings a repeat: a slow line may still be carrying the
+        // block, and a second copy behind it would be acknowledged twice, and the answers
+        // would no longer belong to the blocks. The receiver asks again on its own silence.
+        if (once || ++silences > timings_.retries) {
+          Cancel();
+          return kTimeout;
+        }
+        send = false;
         break;
       case Reply::kNak:
-        silent = false;
+        if (once || ++naks > timings_.retries) {
+          Cancel();
+          return kFailed;
+        }
+        silences = 0;
+        send = true;
         break;
     }
   }
-  Cancel();
-  return silent ? kTimeout : kFailed;
 }
 
 int BlockSender::SendData(int fd, int64_t fileLength) {
@@ -342,18 +360,7 @@ int BlockSender::SendData(int fd, int64_t fileLength) {
       return kAborted;
     }
   }
-  bool silent = false;
-  for (int attempt = 0; attempt <= timings_.retries; ++attempt) {
-    if (!Turnaround()) return kAborted;
-    if (!Send(kEot)) return kFailed;
-    const Reply reply = Await(false);
-    if (reply == Reply::kAck) return kDone;
-    if (reply == Reply::kCancelled) return kFailed;
-    if (reply == Reply::kGone) return kAborted;
-    silent = reply == Reply::kSilence;
-  }
-  Cancel();
-  return silent ? kTimeout : kFailed;
+  return SendUntilAcknowledged(&kEot, 1, false, false);
 }
 
 // ---- X-Modem ----

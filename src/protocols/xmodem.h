@@ -102,6 +102,9 @@ class BlockSender : public XyLink {
  private:
   enum class Reply { kAck, kNak, kCancelled, kSilence, kGone };
   Reply Await(bool askMeansNak);
+  // Sends `bytes` and again on each NAK until the receiver acknowledges them.
+  [[nodiscard]] int SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak,
+                                          bool once);
   // Waits `turnaroundMs` for the receiver to get ready; a byte that comes meanwhile is kept.
   [[nodiscard]] bool Turnaround();
 

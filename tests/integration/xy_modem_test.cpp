@@ -251,5 +251,18 @@ TEST(XyModemReceiver, SenderNamesPointingElsewhereOnlyFillTheTarget) {
   }
 }
 
+TEST(XyModemSender, RepeatsABlockOnlyWhenAskedAndGivesUpOnSilence) {
+  TempDir dir;
+  PtyPair pty;
+  SlaveLine slave(pty);
+  WriteBytes(dir.File("short"), std::string(100, 'b'));
+  pty.Write("C\x15");  // the request, then a NAK for the first block; silence after
+  EXPECT_EQ(xyz::XmodemSend(*slave, dir.File("short"), kGoOn, kShortWaits), xyz::kTimeout);
+  // A block sent again on silence could arrive twice on a slow line and be acknowledged twice.
+  const std::string block = Frame(1, std::string(100, 'b') + std::string(28, '\x1a'), 0);
+  EXPECT_EQ(pty.Read(2 * block.size() + 10, 5000),
+            block + block + std::string(5, '\x18') + std::string(5, '\x08'));
+}
+
 }  // namespace
 }  // namespace quillon
