@@ -1,0 +1,197 @@
+// Benchmark of X-Modem-1K and Y-Modem over a pseudo-terminal: random bytes received by our
+// receiver from lrzsz's sender against lrzsz's receiver taking them from the same sender, and
+// sent by our sender into lrzsz's receiver against lrzsz's sender doing the same, in the same
+// run. lrzsz's side that stands in for ours runs on the master end of the same kind of pair.
+//
+// Usage: bench_xyz_transfer [rounds] [MiB]
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/clock.h"
+#include "protocols/xyz_transfers.h"
+#include "support/child_process.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+
+using namespace quillon;
+
+namespace {
+
+constexpr double kGoal = 1.0;
+constexpr int kWaitMs = 120000;
+// A transfer this much slower than the fastest of its kind waited on a time-out.
+constexpr long kStallMs = 2000;
+
+const xyz::Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { return 0; };
+
+bool StartOn(test::ChildProcess& child, const std::string& command, const std::string& in,
+             const std::string& out, const std::string& cwd) {
+  return child.Start({"/bin/sh", "-c", "exec " + command + " <" + in + " >" + out}, cwd);
+}
+
+std::string OnMaster(const test::PtyPair& line) { return "&" + std::to_string(line.master()); }
+
+bool Same(const std::string& path, const std::string& data) {
+  return test::ReadBytes(path) == data;
+}
+
+struct Protocol {
+  const char* name;
+  const char* sender;    // lrzsz's sender, the file name follows
+  const char* receiver;  // lrzsz's receiver, writes "data" into its directory
+  bool batch;            // Y-Modem: names travel
+};
+
+// One transfer each; the time in milliseconds, or -1 when it failed.
+long OursReceiving(const Protocol& p, const test::TempDir& from, const std::string& data) {
+  test::TempDir to;
+  test::PtyPair line;
+  test::ChildProcess peer;
+  const uint64_t start = Clock();
+  if (!StartOn(peer, std::string(p.sender) + " data", line.path(), line.path(), from.path())) return -1;
+  xyz::FdLine ours(line.master());
+  std::string name;
+  const int result = p.batch ? xyz::YmodemReceive(ours, to.File("data"), name, kGoOn)
+                             : xyz::XmodemReceive(ours, to.File("data"), kGoOn);
+  const bool ended = peer.Wait(kWaitMs) == 0;
+  const long ms = static_cast<long>(Clock() - start);
+  return result == xyz::kDone && ended && Same(to.File("data"), data) ? ms : -1;
+}
+
+long LrzszReceiving(const Protocol& p, const test::TempDir& from, const std::string& data) {
+  test::TempDir to;
+  test::PtyPair line;
+  test::ChildProcess sender;
+  test::ChildProcess receiver;
+  const uint64_t start = Clock();
+  if (!StartOn(sender, std::string(p.sender) + " data", line.path(), line.path(), from.path()) ||
+      !StartOn(receiver, p.receiver, OnMaster(line), OnMaster(line), to.path())) {
+    return -1;
+  }
+  // The sender may wait long for an acknowledgement its receiver dropped while exiting.
+  const bool ended = receiver.Wait(kWaitMs) == 0;
+  const long ms = static_cast<long>(Clock() - start);
+  sender.Signal(SIGTERM);
+  (void)sender.Wait(kWaitMs);
+  return ended && Same(to.File("data"), data) ? ms : -1;
+}
+
+// lrzsz's receivers drop their pending output as they exit, so their last acknowledgement
+// may never arrive: the sender's waits end when the receiver has ended.
+long OursSending(const Protocol& p, const test::TempDir& from, const std::string& data) {
+  test::TempDir to;
+  test::PtyPair line;
+  test::ChildProcess peer;
+  const uint64_t start = Clock();
+  if (!StartOn(peer, p.receiver, line.path(), line.path(), to.path())) return -1;
+  const int waker = eventfd(0, EFD_CLOEXEC);
+  int exitCode = -1;
+  std::thread watch([&] {
+    exitCode = peer.Wait(kWaitMs);
+    const uint64_t one = 1;
+    (void)!write(waker, &one, sizeof one);
+  });
+  xyz::FdLine ours(line.master(), waker);
+  const int result = p.batch ? xyz::YmodemSend(ours, from.File("data"), kGoOn)
+                             : xyz::XmodemSend(ours, from.File("data"), kGoOn);
+  watch.join();
+  close(waker);
+  const long ms = static_cast<long>(Clock() - start);
+  const bool sent = result == xyz::kDone || result == xyz::kAborted;
+  return sent && exitCode == 0 && Same(to.File("data"), data) ? ms : -1;
+}
+
+long LrzszSending(const Protocol& p, const test::TempDir& from, const std::string& data) {
+  test::TempDir to;
+  test::PtyPair line;
+  test::ChildProcess sender;
+  test::ChildProcess receiver;
+  const uint64_t start = Clock();
+  if (!StartOn(receiver, p.receiver, line.path(), line.path(), to.path()) ||
+      !StartOn(sender, std::string(p.sender) + " data", OnMaster(line), OnMaster(line), from.path())) {
+    return -1;
+  }
+  // The sender may wait long for an acknowledgement its receiver dropped while exiting.
+  const bool ended = receiver.Wait(kWaitMs) == 0;
+  const long ms = static_cast<long>(Clock() - start);
+  sender.Signal(SIGTERM);
+  (void)sender.Wait(kWaitMs);
+  return ended && Same(to.File("data"), data) ? ms : -1;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+struct Direction {
+  std::string name;
+  const Protocol* protocol;
+  long (*ours)(const Protocol&, const test::TempDir&, const std::string&);
+  long (*lrzsz)(const Protocol&, const test::TempDir&, const std::string&);
+  std::vector<double> oursMs, lrzszMs;
+};
+
+long Stalls(const std::vector<double>& ms, double fastest) {
+  return std::count_if(ms.begin(), ms.end(), [&](double v) { return v >= fastest + kStallMs; });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  const int mib = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
+  test::TempDir from;
+  std::string data(static_cast<size_t>(mib) << 20, '\0');
+  std::mt19937 random(12345);
+  for (char& c : data) c = static_cast<char>(random());
+  test::WriteBytes(from.File("data"), data);
+
+  static const Protocol kX{"X-Modem-1K", "sx -kq", "rx -cq data", false};
+  static const Protocol kY{"Y-Modem", "sb -q", "rb -q", true};
+  Direction directions[] = {{"X receiving from sx", &kX, OursReceiving, LrzszReceiving, {}, {}},
+                            {"X sending into rx", &kX, OursSending, LrzszSending, {}, {}},
+                            {"Y receiving from sb", &kY, OursReceiving, LrzszReceiving, {}, {}},
+                            {"Y sending into rb", &kY, OursSending, LrzszSending, {}, {}}};
+  for (int round = 0; round < rounds; ++round) {
+    for (Direction& d : directions) {
+      // The order alternates so that neither side always meets a warmer cache.
+      const bool oursFirst = round % 2 == 0;
+      const Protocol& p = *d.protocol;
+      const long first = oursFirst ? d.ours(p, from, data) : d.lrzsz(p, from, data);
+      const long second = oursFirst ? d.lrzsz(p, from, data) : d.ours(p, from, data);
+      const long ours = oursFirst ? first : second;
+      const long lrzsz = oursFirst ? second : first;
+      if (ours < 0 || lrzsz < 0) {
+        std::fprintf(stderr, "%s: round %d failed (ours %ld ms, lrzsz %ld ms)\n", d.name.c_str(),
+                     round, ours, lrzsz);
+        return 1;
+      }
+      d.oursMs.push_back(static_cast<double>(ours));
+      d.lrzszMs.push_back(static_cast<double>(lrzsz));
+      std::printf("round %d %-20s ours %6ld ms  lrzsz %6ld ms\n", round, d.name.c_str(), ours, lrzsz);
+    }
+  }
+  bool met = true;
+  for (const Direction& d : directions) {
+    const double ratio = Median(d.oursMs) / std::max(1.0, Median(d.lrzszMs));
+    const double fastest = std::min(*std::min_element(d.oursMs.begin(), d.oursMs.end()),
+                                    *std::min_element(d.lrzszMs.begin(), d.lrzszMs.end()));
+    const long oursStalls = Stalls(d.oursMs, fastest);
+    met = met && ratio <= kGoal && oursStalls == 0;
+    std::printf("%d MiB %-20s median ours %.0f ms, lrzsz %.0f ms, ratio %.2f (goal <= %.2f);"
+                " stalls over %ld ms: ours %ld, lrzsz %ld\n",
+                mib, d.name.c_str(), Median(d.oursMs), Median(d.lrzszMs), ratio, kGoal, kStallMs,
+                oursStalls, Stalls(d.lrzszMs, fastest));
+  }
+  return met ? 0 : 2;
+}
