@@ -9,9 +9,10 @@ seconds=${1:-30}
 build=${FUZZ_BUILD:-build-fuzz}
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DQUILLON_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target fuzz_frame fuzz_block_receiver
+cmake --build "$build" -j"$(nproc)" --target fuzz_frame fuzz_block_receiver \
+  fuzz_zmodem_frames fuzz_xy_block
 mkdir -p "$build/findings"
-for target in frame block_receiver; do
+for target in frame block_receiver zmodem_frames xy_block; do
   work="$build/corpus-$target"
   mkdir -p "$work"
   echo "fuzz_$target: ${seconds}s"
