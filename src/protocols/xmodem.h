@@ -19,7 +19,7 @@ struct XyTimings {
   // A sender's pause between the receiver's answer and its next block. Some receivers drop
   // their input right after answering; a block that arrived that early would be lost and
   // only sent again after `silenceMs`.
-  int turnaroundMs = 2;
+  int turnaroundMs = 1;
 };
 
 [[nodiscard]] int XmodemReceive(Line& line, const std::string& targetPath, const Progress& progress,
