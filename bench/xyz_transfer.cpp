@@ -129,6 +129,7 @@ long LrzszSending(const Protocol& p, const test::TempDir& from, const std::strin
 }
 
 double Median(std::vector<double> values) {
+  if (values.empty()) return -1;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
@@ -171,21 +172,21 @@ int main(int argc, char** argv) {
       const long second = oursFirst ? d.lrzsz(p, from, data) : d.ours(p, from, data);
       const long ours = oursFirst ? first : second;
       const long lrzsz = oursFirst ? second : first;
-      if (ours < 0 || lrzsz < 0) {
-        std::fprintf(stderr, "%s: round %d failed (ours %ld ms, lrzsz %ld ms)\n", d.name.c_str(),
-                     round, ours, lrzsz);
+      if (ours < 0) {
+        std::fprintf(stderr, "%s: round %d failed on our side\n", d.name.c_str(), round);
         return 1;
       }
+      // lrzsz against itself now and then fails outright; that round only counts for us.
       d.oursMs.push_back(static_cast<double>(ours));
-      d.lrzszMs.push_back(static_cast<double>(lrzsz));
+      if (lrzsz >= 0) d.lrzszMs.push_back(static_cast<double>(lrzsz));
       std::printf("round %d %-20s ours %6ld ms  lrzsz %6ld ms\n", round, d.name.c_str(), ours, lrzsz);
     }
   }
   bool met = true;
   for (const Direction& d : directions) {
     const double ratio = Median(d.oursMs) / std::max(1.0, Median(d.lrzszMs));
-    const double fastest = std::min(*std::min_element(d.oursMs.begin(), d.oursMs.end()),
-                                    *std::min_element(d.lrzszMs.begin(), d.lrzszMs.end()));
+    double fastest = *std::min_element(d.oursMs.begin(), d.oursMs.end());
+    for (const double v : d.lrzszMs) fastest = std::min(fastest, v);
     const long oursStalls = Stalls(d.oursMs, fastest);
     met = met && ratio <= kGoal && oursStalls == 0;
     std::printf("%d MiB %-20s median ours %.0f ms, lrzsz %.0f ms, ratio %.2f (goal <= %.2f);"
