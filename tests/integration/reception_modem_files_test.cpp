@@ -223,6 +223,11 @@ TEST(ReceptionModemFiles, ATransferCancelledAfterDataIsReportedAndTheNextOneIsRe
   // The next transfer, on a fresh terminal line, arrives whole.
   PtyPair fresh;
   line.relay = std::make_unique<Relay>(line.receiverLine, fresh);
+  // The relay reads `fresh`: it ends before `fresh` goes, also when an assertion ends the test.
+  struct StopRelay {
+    std::unique_ptr<Relay>& relay;
+    ~StopRelay() { relay.reset(); }
+  } stopRelay{line.relay};
   ChildProcess sender;
   const std::string data = AwkwardBytes(2000);
   WriteBytes(line.s.dir.File("zwei.bin"), data);
