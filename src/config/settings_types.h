@@ -97,7 +97,8 @@ struct TGlobalApp {
   bool Autostart = false;
   bool TestPorts = true;
   std::array<bool, kPortCount + 1> PortPresent{};  // index 1..8
-  std::array<bool, kPortCount + 1> PortActive{};
+  // Cleared by a receive thread whose line the transfer library cannot open, read by the window.
+  std::array<std::atomic<bool>, kPortCount + 1> PortActive{};
   std::array<std::string, kPortCount + 1> PortLogFile{};
   int ExtLogIndex = -1;
   int ExtLogDays = 0;

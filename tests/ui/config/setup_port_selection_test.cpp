@@ -187,7 +187,7 @@ TEST_F(PortSelection, ClosingWithAnActivePortAsksNothing) {
 
 TEST_F(PortSelection, OpenSetupDialogRunsItModallyAndReadsTheFlagsAfterwards) {
   Configured(2);
-  app_.GlobalApp.PortActive = {};
+  for (auto& active : app_.GlobalApp.PortActive) active = false;
   answers_.Arm([](QWidget* dialog) {
     QTimer::singleShot(0, dialog, [dialog] {
       dialog->findChild<QAbstractButton*>("Com3ChkBox")->click();  // opens COM3's pages
