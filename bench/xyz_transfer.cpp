@@ -17,12 +17,14 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "lrzsz_peer.h"
 #include "protocols/xyz_transfers.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 using namespace quillon;
+using namespace quillon::bench;
 
 namespace {
 
@@ -31,18 +33,6 @@ constexpr int kWaitMs = 120000;
 // A transfer this much slower than the fastest of its kind waited on a time-out.
 constexpr long kStallMs = 2000;
 
-const xyz::Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { return 0; };
-
-bool StartOn(test::ChildProcess& child, const std::string& command, const std::string& in,
-             const std::string& out, const std::string& cwd) {
-  return child.Start({"/bin/sh", "-c", "exec " + command + " <" + in + " >" + out}, cwd);
-}
-
-std::string OnMaster(const test::PtyPair& line) { return "&" + std::to_string(line.master()); }
-
-bool Same(const std::string& path, const std::string& data) {
-  return test::ReadBytes(path) == data;
-}
 
 struct Protocol {
   const char* name;

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "lrzsz_peer.h"
 #include "protocols/zmodem.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 using namespace quillon;
+using namespace quillon::bench;
 
 namespace {
 
@@ -28,18 +30,6 @@ constexpr double kGoal = 1.0;
 constexpr int kWaitMs = 60000;
 constexpr int kStallMs = 2000;  // a transfer this long waited on a time-out
 
-const xyz::Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { return 0; };
-
-bool StartOn(test::ChildProcess& child, const std::string& command, const std::string& in,
-             const std::string& out, const std::string& cwd) {
-  return child.Start({"/bin/sh", "-c", "exec " + command + " <" + in + " >" + out}, cwd);
-}
-
-std::string OnMaster(const test::PtyPair& line) { return "&" + std::to_string(line.master()); }
-
-bool Same(const std::string& path, const std::string& data) {
-  return test::ReadBytes(path) == data;
-}
 
 // One transfer each; the time in milliseconds, or -1 when it failed.
 long OursReceiving(const test::TempDir& from, const std::string& data) {
