@@ -18,6 +18,7 @@
 #include "receive/terminal_commands.h"
 #include "receive/tokens.h"
 #include "serial/result_codes.h"
+#include "serial/serial_device.h"
 
 namespace quillon {
 namespace {
@@ -279,7 +280,11 @@ void TComThread::Run() {
     SuspendUntilStopped();
   }
   if (AckNak) {
+    const std::string device = AckNak->DevicePath();
     ReplacePort(nullptr);
+    // Closing leaves DTR as it is: a call that is still up is ended here, nobody answers it
+    // any more.
+    if (Opt().ModemEnabled) (void)DropDtr(device);
     SetLed(kLedClosed);
     Report(true, 1, txt::kPortClosing, txt::kPortClosing);
   }

@@ -96,6 +96,9 @@ bool SerialDevice::Configure(const LineParams& p) {
   tio.c_lflag &= ~IEXTEN;
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   tio.c_cflag |= CLOCAL | CREAD;
+  // A close never drops DTR by itself: the line changes hands during a call (to a transfer and
+  // back) and a modem would hang up. The program hangs up on purpose where it means to.
+  tio.c_cflag &= ~HUPCL;
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   tio.c_cflag |= kSizes[p.dataBits - 5];
   switch (p.parity) {
@@ -117,6 +120,15 @@ bool SerialDevice::Configure(const LineParams& p) {
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd_, TIOCMBIS, &lines);  // fails harmlessly on lines without modem control
   return true;
+}
+
+bool DropDtr(const std::string& path) {
+  SerialDevice device;
+  if (!device.Open(path)) return false;
+  int dtr = TIOCM_DTR;
+  const bool dropped = ioctl(device.fd(), TIOCMBIC, &dtr) == 0;
+  (void)device.Close();
+  return dropped;
 }
 
 bool SerialDevice::Close() {

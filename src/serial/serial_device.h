@@ -28,8 +28,8 @@ class SerialDevice {
   // Opens the device exclusively (no second opener, also not from another process). False
   // with errno set on failure.
   bool Open(const std::string& path);
-  // Raw mode, the line parameters, no flow control, DTR and RTS on. False when the device
-  // refuses the settings or a value is not supported.
+  // Raw mode, the line parameters, no flow control, DTR and RTS on; a close leaves DTR as it
+  // is. False when the device refuses the settings or a value is not supported.
   bool Configure(const LineParams& params);
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
@@ -77,6 +77,10 @@ class SerialDevice {
   bool exclusive_ = false;  // TIOCEXCL set by Open, cleared by Close
   int frame_ = 0, overrun_ = 0, buf_overrun_ = 0, brk_ = 0;
 };
+
+// Lowers DTR on the device at `path` and leaves it low (a modem there ends its call). False
+// when the device cannot be opened or has no DTR line.
+bool DropDtr(const std::string& path);
 
 // Sleeps `ms` unless one of the wake descriptors (-1 = none) becomes readable first.
 void SleepUnlessWoken(int ms, int wakeA, int wakeB);

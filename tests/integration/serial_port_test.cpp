@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -86,6 +87,15 @@ TEST(SerialPort, RemappedNameOpensTheMappedDeviceAndKeepsItsNumber) {
 
 TEST(SerialPort, EveryLineSettingIsAcceptedAndBadOnesKeepTheOld) {
   OpenPort p;
+  // Handing the line over during a call closes it: that close must not drop DTR, whatever
+  // the device had set (serial devices start with HUPCL, pseudo-terminals without).
+  termios tio{};
+  ASSERT_EQ(tcgetattr(p.line.master(), &tio), 0);
+  tio.c_cflag |= HUPCL;
+  ASSERT_EQ(tcsetattr(p.line.master(), TCSANOW, &tio), 0);
+  ASSERT_EQ(p.port.SetParams(9600, 8, 0, 1), 0);
+  ASSERT_EQ(tcgetattr(p.line.master(), &tio), 0);
+  EXPECT_EQ(tio.c_cflag & HUPCL, 0u);
   for (int baud : {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
     for (int data : {7, 8}) {
       for (int parity = 0; parity <= 4; ++parity) {
