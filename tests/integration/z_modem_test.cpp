@@ -16,6 +16,7 @@
 #include "protocols/zmodem.h"
 #include "protocols/zmodem_frames.h"
 #include "support/child_process.h"
+#include "support/fault_relay.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -23,6 +24,7 @@ namespace quillon::xyz {
 namespace {
 
 using test::ChildProcess;
+using test::FaultRelay;
 using test::PtyPair;
 using test::ReadBytes;
 using test::TempDir;
@@ -50,63 +52,6 @@ bool StartPeer(ChildProcess& peer, const std::string& command, const std::string
                const std::string& cwd) {
   return peer.Start({"/bin/sh", "-c", "exec " + command + " <" + slave + " >" + slave}, cwd);
 }
-
-// Copies between two pseudo-terminal masters; bytes going from `source` to `sink` are damaged:
-// one in every `flipEvery` is flipped and the one at `dropAt` is lost.
-class FaultRelay {
- public:
-  FaultRelay(int source, int sink, size_t flipEvery, size_t dropAt)
-      : source_(source), sink_(sink), flipEvery_(flipEvery), dropAt_(dropAt) {
-    if (pipe(stop_) != 0) throw std::runtime_error("pipe");
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~FaultRelay() {
-    (void)write(stop_[1], "x", 1);
-    thread_.join();
-    close(stop_[0]);
-    close(stop_[1]);
-  }
-
- private:
-  void Run() {
-    uint8_t buffer[4096];
-    for (;;) {
-      pollfd fds[3] = {{source_, POLLIN, 0}, {sink_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-      if (poll(fds, 3, -1) < 0 || fds[2].revents) return;
-      if (fds[0].revents & POLLIN) {
-        const ssize_t n = read(source_, buffer, sizeof buffer);
-        if (n <= 0) return;
-        std::string out;
-        for (ssize_t i = 0; i < n; ++i, ++passed_) {
-          if (passed_ == dropAt_) continue;
-          out += static_cast<char>(passed_ % flipEvery_ == flipEvery_ - 1 ? buffer[i] ^ 0x24
-                                                                          : buffer[i]);
-        }
-        if (!WriteAll(sink_, out)) return;
-      }
-      if (fds[1].revents & POLLIN) {
-        const ssize_t n = read(sink_, buffer, sizeof buffer);
-        if (n <= 0 || !WriteAll(source_, std::string(reinterpret_cast<char*>(buffer), n))) return;
-      }
-    }
-  }
-  static bool WriteAll(int fd, const std::string& bytes) {
-    for (size_t done = 0; done < bytes.size();) {
-      const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  }
-
-  int source_;
-  int sink_;
-  size_t flipEvery_;
-  size_t dropAt_;
-  size_t passed_ = 0;
-  int stop_[2] = {-1, -1};
-  std::thread thread_;
-};
 
 // Reads and forgets everything arriving on `fd` until it is destroyed.
 class Drain {
@@ -188,7 +133,7 @@ TEST(ZmodemFaults, DamagedLineRecoversToTheSameFile) {
     PtyPair ourLine;
     const int ours = open(ourLine.path().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(ours, 0);
-    FaultRelay relay(peerLine.master(), ourLine.master(), 20000, 70000);
+    FaultRelay relay(peerLine.master(), ourLine.master(), {20000, 70000});
     ChildProcess sz;
     ASSERT_TRUE(StartPeer(sz, "sz -q data", peerLine.path(), dir.path()));
     FdLine line(ours);
@@ -209,7 +154,7 @@ TEST(ZmodemFaults, DamagedLineRecoversToTheSameFile) {
     const int receiving = open(receiverLine.path().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(sending, 0);
     ASSERT_GE(receiving, 0);
-    FaultRelay relay(senderLine.master(), receiverLine.master(), 20000, 70000);
+    FaultRelay relay(senderLine.master(), receiverLine.master(), {20000, 70000});
     int received = 0;
     std::thread receiver([&] {
       FdLine line(receiving);
