@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 
@@ -281,9 +282,16 @@ bool BlockSender::Turnaround() {
   return c != ByteReader::kLineGone;
 }
 
-BlockSender::Reply BlockSender::Await(bool askMeansNak) {
+int BlockSender::RepeatAfterMs(size_t length) const {
+  if (length == 1 || slowestAnswerMs_ < 0) return timings_.silenceMs;
+  // The answers' time includes the block's way over a slow line and the receiver's work.
+  const int64_t wait = std::max<int64_t>(4 * slowestAnswerMs_, timings_.repeatMs);
+  return static_cast<int>(std::min<int64_t>(wait, timings_.silenceMs));
+}
+
+BlockSender::Reply BlockSender::Await(bool askMeansNak, int timeoutMs) {
   for (size_t junk = 0; junk <= kMaxFrame; ++junk) {
-    const int c = Get(timings_.silenceMs);
+    const int c = Get(timeoutMs);
     if (c == kAck) return Reply::kAck;
     if (c == kNak || (c == kAskCrc && askMeansNak)) return Reply::kNak;
     if (c == kCan && SecondCan()) return Reply::kCancelled;
@@ -291,6 +299,19 @@ BlockSender::Reply BlockSender::Await(bool askMeansNak) {
     if (c == ByteReader::kLineGone) return Reply::kGone;
   }
   return Reply::kNak;
+}
+
+bool BlockSender::DropLateAnswers(int quietMs) {
+  for (size_t dropped = 0; dropped <= kMaxFrame; ++dropped) {
+    const int c = Get(quietMs);
+    if (c == ByteReader::kNoByte || c == ByteReader::kLineGone) return true;  // the next step sees a gone line
+    if (c == kCan && SecondCan()) return false;
+    if (c == kAskCrc) {
+      Unget(c);
+      return true;
+    }
+  }
+  return true;
 }
 
 int BlockSender::SendBlock(uint8_t number, const uint8_t* data, size_t count, size_t blockSize,
@@ -302,38 +323,46 @@ int BlockSender::SendBlock(uint8_t number, const uint8_t* data, size_t count, si
 
 int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak,
                                        bool once) {
+  // Each repeat on silence waits twice as long as the one before: a receiver that is gone is
+  // not flooded with copies.
+  int repeatMs = RepeatAfterMs(length);
   int naks = 0;
-  int silences = 0;
-  bool send = true;
+  bool repeatedOnSilence = false;
+  int64_t silentMs = 0;
   for (;;) {
-    if (send) {
-      if (!Turnaround()) return kAborted;
-      if (!line_.Write(bytes, length)) return kFailed;
+    if (!Turnaround()) return kAborted;
+    if (!line_.Write(bytes, length)) return kFailed;
+    const auto sentAt = std::chrono::steady_clock::now();
+    const Reply reply = Await(askMeansNak, repeatMs);
+    // A NAK may come only after the receiver waited for quiet: it tells nothing of its pace.
+    if (reply == Reply::kAck && !repeatedOnSilence && length > 1) {
+      const int64_t answerMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - sentAt).count();
+      slowestAnswerMs_ = std::max(slowestAnswerMs_, answerMs);
     }
-    switch (Await(askMeansNak)) {
+    switch (reply) {
       case Reply::kAck:
+        if (repeatedOnSilence && !DropLateAnswers(repeatMs)) return kFailed;
         return kDone;
       case Reply::kCancelled:
         return kFailed;
       case Reply::kGone:
         return kAborted;
       case Reply::kSilence:
-        // Only the receiver's NAK brings a repeat: a slow line may still be carrying the
-        // block, and a second copy behind it would be acknowledged twice, and the answers
-        // would no longer belong to the blocks. The receiver asks again on its own silence.
-        if (once || ++silences > timings_.retries) {
+        silentMs += repeatMs;
+        if (once || silentMs > static_cast<int64_t>(timings_.retries) * timings_.silenceMs) {
           Cancel();
           return kTimeout;
         }
-        send = false;
+        repeatedOnSilence = true;
+        repeatMs = std::min(2 * repeatMs, std::max(timings_.silenceMs, 1));
         break;
       case Reply::kNak:
         if (once || ++naks > timings_.retries) {
           Cancel();
           return kFailed;
         }
-        silences = 0;
-        send = true;
+        silentMs = 0;
         break;
     }
   }

@@ -13,13 +13,17 @@ namespace quillon::xyz {
 
 // How long a transfer waits and how often it tries again.
 struct XyTimings {
-  int silenceMs = 3000;  // a receiver asks again, a sender repeats its block after this
+  int silenceMs = 3000;  // a receiver asks again after this; a sender gives up after `retries` of it
   int byteMs = 1000;     // the longest gap inside one block; also the quiet that ends a purge
   int retries = 10;      // tries of one request or block before giving up
   // A sender's pause between the receiver's answer and its next block. Some receivers drop
-  // their input right after answering; a block that arrived that early would be lost and
-  // only sent again after `silenceMs`.
+  // their input right after answering; a block that arrived that early would be lost.
   int turnaroundMs = 1;
+  // A sender sends a block again when no answer came for four times the slowest
+  // acknowledgement so far, but not sooner than this (and not before the first answer, nor for the end, which
+  // a receiver may take only after a quiet spell): a receiver that dropped the block would
+  // wait for its own, far longer time-out.
+  int repeatMs = 100;
 };
 
 [[nodiscard]] int XmodemReceive(Line& line, const std::string& targetPath, const Progress& progress,
@@ -101,14 +105,23 @@ class BlockSender : public XyLink {
 
  private:
   enum class Reply { kAck, kNak, kCancelled, kSilence, kGone };
-  Reply Await(bool askMeansNak);
-  // Sends `bytes` and again on each NAK until the receiver acknowledges them.
+  Reply Await(bool askMeansNak, int timeoutMs);
+  // Sends `bytes` until the receiver acknowledges them: again on each NAK and after each
+  // silence of `RepeatAfterMs`.
   [[nodiscard]] int SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak,
                                           bool once);
   // Waits `turnaroundMs` for the receiver to get ready; a byte that comes meanwhile is kept.
   [[nodiscard]] bool Turnaround();
+  // How long the sender waits for an answer to `length` bytes before it sends them again.
+  int RepeatAfterMs(size_t length) const;
+  // After a block that went again on silence was acknowledged: a receiver that got both copies
+  // answers twice, and the second answer must not be taken for the next block's. Throws away
+  // answers until the line is quiet; a request ('C') is kept for the next step. False when the
+  // receiver cancelled.
+  [[nodiscard]] bool DropLateAnswers(int quietMs);
 
   CheckKind check_ = CheckKind::kCrc16;
+  int64_t slowestAnswerMs_ = -1;  // the longest a block waited for its acknowledgement
   uint8_t frame_[kMaxFrame] = {};
 };
 
