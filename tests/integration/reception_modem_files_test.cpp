@@ -1,9 +1,12 @@
 // X-, Y- and Z-Modem reception as a user runs it (`quillon /headless`), with lrzsz's senders as
 // the terminal: the receiver on one pseudo-terminal, the sender on another, the test relaying
 // the bytes between them (and holding them back where a transfer is to be caught midway).
+// Receive threads in this process serve what the headless program offers no way to: the send
+// side's pause, and a modem on the line played by the test.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -12,13 +15,21 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "common/clock.h"
+#include "config/settings_types.h"
+#include "receive/reception_control.h"
+#include "serial/com_remap.h"
+#include "serial/orv_comm.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
+#include "support/recording_sink.h"
 #include "support/station.h"
 #include "support/temp_dir.h"
 
@@ -33,7 +44,9 @@ using test::kS8;
 using test::kWaitMs;
 using test::PtyPair;
 using test::ReadBytes;
+using test::RecordingSink;
 using test::Station;
+using test::TempDir;
 using test::WriteBytes;
 
 // Copies bytes between the masters of the receiver's and the terminal's line. From the
@@ -149,6 +162,87 @@ struct ModemLine {
   std::unique_ptr<Relay> relay;
 };
 
+// Receive threads in this process on COM1 to COMn, each on its own line, with `protocols[n-1]`.
+struct ThreadsOnLines {
+  explicit ThreadsOnLines(const std::vector<int>& protocols, bool modem = false) {
+    std::string remap = "[Remap]\r\n";
+    for (int port = 1; port <= static_cast<int>(protocols.size()); ++port) {
+      lines.push_back(std::make_unique<PtyPair>());
+      remap += "COM" + std::to_string(port) + "=" + lines.back()->path() + "\r\n";
+      TQuillonOpt& opt = app.PortSettings[port];
+      opt.PortName = "COM" + std::to_string(port) + ":";
+      opt.Baudrate = 9600;
+      opt.DataBits = 8;
+      opt.StopBits = 1;
+      opt.AckNakRxTimeout = 1000;
+      opt.Enabled = true;
+      opt.Protocol = protocols[port - 1];
+      opt.ModemEnabled = modem;
+      opt.FileName = dir.File("ziel" + std::to_string(port) + ".dat");
+      opt.LogLevel = 1;
+      app.GlobalApp.PortActive[port] = true;
+    }
+    WriteBytes(dir.File("ComRemap.ini"), remap);
+    SetComRemapDirectory(dir.path());
+    app.AppInfo.ProgramDir = dir.path() + "/";
+    app.AppInfo.IniPath = dir.File("quillon.ini");
+  }
+  ~ThreadsOnLines() {
+    control->Stop();
+    env->ui.Detach();
+    SetComRemapDirectory(QUILLON_BIN_DIR);
+  }
+
+  PtyPair& Line(int port) { return *lines[port - 1]; }
+  std::string Log(int port) {
+    std::lock_guard lock(app.GlobalApp.ListLock);
+    std::string all;
+    for (const auto& line : env->status[port].LogLines) all += line + "\n";
+    return all;
+  }
+  // Waits until a logbook line of the port contains `text`.
+  bool LogShows(int port, const std::string& text) {
+    const uint64_t end = Clock() + kWaitMs;
+    while (Log(port).find(text) == std::string::npos) {
+      if (Clock() >= end) return false;
+      Delay(10);
+    }
+    return true;
+  }
+  // Whether somebody else could open the port's line now.
+  static bool LineIsFree(int port) {
+    TOrvComm other;
+    const bool opened = other.Open("COM" + std::to_string(port) + ":", 9600, 8, 0, 1) > 0;
+    if (opened) other.Close();
+    return opened;
+  }
+
+  TempDir dir;
+  std::vector<std::unique_ptr<PtyPair>> lines;
+  RecordingSink ui;
+  std::shared_ptr<ReceptionEnv> env = std::make_shared<ReceptionEnv>(ui);
+  AppContext& app = env->app;
+  std::unique_ptr<ReceptionControl> control =
+      std::make_unique<ReceptionControl>(env, [](int, const std::string&) {});
+};
+
+// Starts `command` (an lrzsz sender) in `dir` with the file `name` holding `data` on `line`.
+bool StartSender(ChildProcess& sender, const std::string& command, PtyPair& line,
+                 const TempDir& dir, const std::string& name, const std::string& data) {
+  WriteBytes(dir.File(name), data);
+  return sender.Start(
+      {"/bin/sh", "-c", "exec " + command + " '" + name + "' <" + line.path() + " >" + line.path()},
+      dir.path());
+}
+
+// Reads the line until `done` holds for what came, at most `ms`.
+std::string ReadUntil(PtyPair& line, const std::function<bool(const std::string&)>& done, int ms) {
+  std::string seen;
+  const uint64_t end = Clock() + static_cast<uint64_t>(ms);
+  while (!done(seen) && Clock() < end) seen += line.Read(1, static_cast<int>(end - Clock()));
+  return seen;
+}
+
 TEST(ReceptionModemFiles, ZYAndXModemFilesAreStoredAsSent) {
   const struct {
     int protocol;
@@ -239,6 +333,79 @@ TEST(ReceptionModemFiles, ATransferCancelledAfterDataIsReportedAndTheNextOneIsRe
       << line.s.receiver.out();
   EXPECT_EQ(line.s.StopReceiver(), 0);
   EXPECT_EQ(ReadBytes(line.s.dir.File("ziel.dat")), data);
+}
+
+TEST(ReceptionModemFiles, APauseEndsATransferQuietlyFreesTheLineAndTheNextFileArrives) {
+  ThreadsOnLines t({4});
+  PtyPair terminal;
+  PtyPair fresh;
+  auto relay = std::make_unique<Relay>(t.Line(1), terminal, 64 * 1024);
+  t.control->Start();
+  ASSERT_TRUE(t.LogShows(1, "Schnittstelle wird geöffnet")) << t.Log(1);
+  ChildProcess sender;
+  ASSERT_TRUE(StartSender(sender, "sz -q", terminal, t.dir, "gross.bin", AwkwardBytes(1024 * 1024)));
+  ASSERT_TRUE(relay->WaitHeld());
+  ASSERT_TRUE(t.LogShows(1, "Empfange Datei gross.bin")) << t.Log(1);
+
+  ASSERT_TRUE(t.control->RequestPause(1)) << t.Log(1);
+  EXPECT_TRUE(ThreadsOnLines::LineIsFree(1));
+  EXPECT_FALSE(std::filesystem::exists(t.dir.File("rxtmp1.dat")));
+  EXPECT_FALSE(std::filesystem::exists(t.dir.File("ziel1.dat")));
+  EXPECT_EQ(t.Log(1).find("Fehler"), std::string::npos) << t.Log(1);
+  sender.Signal(SIGKILL);
+  sender.Wait(kWaitMs);
+  relay.reset();
+  // The receiver's cancel, already on the line: no terminal reads it any more.
+  fcntl(t.Line(1).master(), F_SETFL, fcntl(t.Line(1).master(), F_GETFL) | O_NONBLOCK);
+  for (char buf[4096]; read(t.Line(1).master(), buf, sizeof buf) > 0;) {
+  }
+
+  t.control->ReleasePause(1);
+  ASSERT_TRUE(t.LogShows(1, "Schnittstelle wird für den Datenempfang wieder geöffnet"));
+  relay = std::make_unique<Relay>(t.Line(1), fresh);
+  ChildProcess next;
+  const std::string data = AwkwardBytes(2000);
+  ASSERT_TRUE(StartSender(next, "sz -q", fresh, t.dir, "zwei.bin", data));
+  EXPECT_EQ(next.Wait(kWaitMs), 0) << next.err();
+  ASSERT_TRUE(t.LogShows(1, "ziel1.dat abgespeichert")) << t.Log(1);
+  EXPECT_EQ(ReadBytes(t.dir.File("ziel1.dat")), data);
+  EXPECT_EQ(t.Log(1).find("Fehler"), std::string::npos) << t.Log(1);
+}
+
+TEST(ReceptionModemFiles, BehindAModemCallASilentAttemptIsFollowedByAnotherOne) {
+  // The request that opens an attempt: X- and Y-Modem's 'C', Z-Modem's ZRINIT header.
+  const struct {
+    int protocol;
+    std::string request;
+  } cases[] = {{2, "C"}, {3, "C"}, {4, "**\x18" "B01"}};
+  ThreadsOnLines t({2, 3, 4}, true);
+  t.control->Start();
+  // The modem answers the presence check and rings at once; the call needs no password.
+  for (int port = 1; port <= 3; ++port) {
+    const std::string asked = ReadUntil(
+        t.Line(port), [](const std::string& s) { return s.find("AT\r") != std::string::npos; },
+        kWaitMs);
+    ASSERT_NE(asked.find("AT\r"), std::string::npos) << asked;
+    t.Line(port).Write("OK\r\nRING\r\n");
+  }
+  // A silent attempt ends with the cancel (a run of CANs); the next one starts without the
+  // call being hung up in between.
+  const std::string cancel(5, '\x18');
+  for (int port = 1; port <= 3; ++port) {
+    SCOPED_TRACE(cases[port - 1].protocol);
+    const std::string& request = cases[port - 1].request;
+    const std::string seen = ReadUntil(
+        t.Line(port),
+        [&](const std::string& s) {
+          const size_t c = s.find(cancel);
+          return c != std::string::npos && s.find(request, c + cancel.size()) != std::string::npos;
+        },
+        120000);
+    const size_t c = seen.find(cancel);
+    ASSERT_NE(c, std::string::npos) << seen;
+    EXPECT_NE(seen.find(request, c + cancel.size()), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("+++"), std::string::npos) << "hung up between the attempts";
+  }
 }
 
 }  // namespace
