@@ -8,9 +8,40 @@
 
 namespace quillon {
 
+namespace {
+
+// A forwarding report on a port's status line and logbook, when the port's level allows it.
+void ReportForwarding(ReceptionEnv& env, int port, const std::string& text, int level) {
+  if (port < 1 || port > kPortCount || env.app.PortSettings[port].LogLevel < level) return;
+  TMyThreads& st = env.status[port];
+  if (!text.empty()) {
+    std::lock_guard lock(env.app.GlobalApp.ListLock);
+    st.StatusText = text;
+    st.LogLines.push_back(text);
+  }
+  if (!st.UpdatePending.exchange(true)) env.ui.PostPortUpdate(port, text.empty());
+}
+
+}  // namespace
+
 ReceptionControl::ReceptionControl(std::shared_ptr<ReceptionEnv> env,
                                    std::function<void(int, const std::string&)> logLine)
-    : env_(std::move(env)), logLine_(std::move(logLine)) {}
+    : env_(std::move(env)), logLine_(std::move(logLine)) {
+  ReceptionEnv* shared = env_.get();
+  if (!env_->forwarding) {
+    env_->forwarding = std::make_unique<net::Forwarding>(
+        [shared] { return net::JobFileFor(shared->app.AppInfo.IniPath); },
+        [shared](int port, const std::string& text, int level) {
+          ReportForwarding(*shared, port, text, level);
+        },
+        [shared](const std::string& text) { shared->ui.ShowMessage(MessageKind::Warning, text); });
+  }
+  if (!env_->forward) {
+    env_->forward = [shared](int port, const std::string& file) {
+      shared->forwarding->ForwardStoredFile(port, shared->app.PortSettings[port], file);
+    };
+  }
+}
 
 ReceptionControl::~ReceptionControl() {
   if (Receiving()) Stop();
@@ -21,6 +52,8 @@ std::string ReceptionControl::TempFileOf(int port) const {
 }
 
 void ReceptionControl::Start() {
+  // Running before the first file can be stored.
+  env_->forwarding->StartForwarding(env_->app.PortSettings);
   env_->app.GlobalApp.Receiving = true;
   for (int port = 1; port <= kPortCount; ++port) {
     if (env_->app.GlobalApp.PortActive[port]) StartPort(port);
@@ -60,6 +93,8 @@ void ReceptionControl::StopPort(int port) {
 }
 
 void ReceptionControl::Stop() {
+  // A running upload ends at once; its job stays queued for the next start.
+  env_->forwarding->StopForwarding();
   for (auto& thread : threads_) {
     if (thread) thread->RequestStop();
   }

@@ -6,11 +6,13 @@
 // given up at exit still finds everything it touches after the application object is gone. Its
 // reports then reach nobody, because the receiver detaches `ui` from the face on exit.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/detachable_sink.h"
 #include "common/shutdown_state.h"
 #include "config/settings_types.h"
+#include "network/forwarding.h"
 #include "receive/my_threads.h"
 
 namespace quillon {
@@ -26,6 +28,9 @@ struct ReceptionEnv {
   DetachableSink ui;
   // Called after a successful store and post-processing (the forwarding queue's entry point).
   std::function<void(int port, const std::string& storedFile)> forward;
+  // The forwarding of stored files (set up by the reception control). Last, so that it ends
+  // first: its thread still reports through the members above while it stops.
+  std::unique_ptr<net::Forwarding> forwarding;
 };
 
 }  // namespace quillon
