@@ -38,11 +38,14 @@ struct FtpOutcome {
 // part; empty parts are skipped. "in/2024" and "\in\2024" give {"in", "2024"}.
 std::vector<std::string> FtpDirParts(const std::string& directory);
 
-// Callbacks of a session: `onStep` as each step begins (so that reports come in order), and
-// `onReply` for each reply line of the server as it arrives (without CR LF).
+// Callbacks of a session: `onStep` as each step begins (so that reports come in order),
+// `onReply` for each reply line of the server as it arrives (without CR LF), and `onCommand`
+// for each command as it goes out (without CR LF; the password is shown as "PASS ****").
+// All run on the calling thread.
 struct FtpObserver {
   std::function<void(FtpStep)> onStep;
   std::function<void(const std::string&)> onReply;
+  std::function<void(const std::string&)> onCommand;
 };
 
 // Uploads `localFile` under its file name (without directory) into `directory` on the server.
