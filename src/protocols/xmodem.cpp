@@ -338,7 +338,8 @@ int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool
     if (reply == Reply::kAck && !repeatedOnSilence && length > 1) {
       const int64_t answerMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                    std::chrono::steady_clock::now() - sentAt).count();
-      slowestAnswerMs_ = std::max(slowestAnswerMs_, answerMs);
+      // One slow answer (a busy receiver, the first block) fades over the next blocks.
+      slowestAnswerMs_ = std::max(answerMs, slowestAnswerMs_ - slowestAnswerMs_ / 8);
     }
     switch (reply) {
       case Reply::kAck:

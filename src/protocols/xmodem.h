@@ -16,13 +16,14 @@ struct XyTimings {
   int silenceMs = 3000;  // a receiver asks again after this; a sender gives up after `retries` of it
   int byteMs = 1000;     // the longest gap inside one block; also the quiet that ends a purge
   int retries = 10;      // tries of one request or block before giving up
-  // A sender's pause between the receiver's answer and its next block. Some receivers drop
-  // their input right after answering; a block that arrived that early would be lost.
-  int turnaroundMs = 1;
-  // A sender sends a block again when no answer came for four times the slowest
-  // acknowledgement so far, but not sooner than this (and not before the first answer, nor for the end, which
-  // a receiver may take only after a quiet spell): a receiver that dropped the block would
-  // wait for its own, far longer time-out.
+  // A sender's pause between the receiver's answer and its next block, for receivers that
+  // drop their input right after answering. None by default: the quick repeat below costs far
+  // less than a pause before every block.
+  int turnaroundMs = 0;
+  // A sender sends a block again when no answer came for four times the slowest recent
+  // acknowledgement, but not sooner than this; not before the first acknowledgement,
+  // nor for the end, which a receiver may take only after a quiet spell. A receiver that
+  // dropped the block would otherwise wait for its own, far longer time-out.
   int repeatMs = 100;
 };
 
@@ -121,7 +122,7 @@ class BlockSender : public XyLink {
   [[nodiscard]] bool DropLateAnswers(int quietMs);
 
   CheckKind check_ = CheckKind::kCrc16;
-  int64_t slowestAnswerMs_ = -1;  // the longest a block waited for its acknowledgement
+  int64_t slowestAnswerMs_ = -1;  // the longest recent wait for an acknowledgement
   uint8_t frame_[kMaxFrame] = {};
 };
 
