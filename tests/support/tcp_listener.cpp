@@ -13,11 +13,14 @@ namespace {
 constexpr int kSliceMs = 50;
 }  // namespace
 
-TcpListener::TcpListener() {
+TcpListener::TcpListener(int port) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int reuse = 1;
+  if (listenFd_ >= 0) (void)::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
   socklen_t length = sizeof address;
   if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
       ::listen(listenFd_, 8) != 0 ||

@@ -11,7 +11,8 @@ namespace quillon::test {
 
 class TcpListener {
  public:
-  TcpListener();  // listening once constructed
+  // Listening once constructed, on `port` or (0) on a free one.
+  explicit TcpListener(int port = 0);
   ~TcpListener();
   TcpListener(const TcpListener&) = delete;
   TcpListener& operator=(const TcpListener&) = delete;
