@@ -123,11 +123,50 @@ class Session {
     return entries;
   }
 
+  ~Session() {
+    if (multi_) curl_multi_cleanup(multi_);
+  }
+
   // Runs the prepared transfer and records how it ended. `lastStep` is the step that the
   // work reaches when it goes well.
   void Run(CURL* easy, FtpStep lastStep) {
     Begin(FtpStep::kConnect);
-    const CURLcode result = Perform(easy);
+    Finish(Perform(easy), lastStep);
+  }
+
+  // Runs one transfer. Transfers of one session share the multi handle and so the
+  // connection, as long as a transfer leaves it open.
+  CURLcode Perform(CURL* easy) {
+    if (!multi_) multi_ = curl_multi_init();
+    if (!multi_) return CURLE_OUT_OF_MEMORY;
+    curl_multi_add_handle(multi_, easy);
+    CURLcode result = CURLE_OK;
+    for (bool done = false; !done;) {
+      if (stop_.load()) {
+        result = CURLE_ABORTED_BY_CALLBACK;
+        break;
+      }
+      int running = 0;
+      if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+        result = CURLE_FAILED_INIT;
+        break;
+      }
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+          result = message->data.result;
+          done = true;
+        }
+      }
+      if (!done && running == 0) break;
+      if (!done) curl_multi_poll(multi_, nullptr, 0, kPollSliceMs, nullptr);
+    }
+    curl_multi_remove_handle(multi_, easy);
+    return result;
+  }
+
+  // Records the outcome of the work and announces the disconnect.
+  void Finish(CURLcode result, FtpStep lastStep) {
     if (result == CURLE_OK) {
       outcome_.ok = true;
       Begin(lastStep);
@@ -147,36 +186,6 @@ class Session {
   FtpOutcome& outcome() { return outcome_; }
 
  private:
-  CURLcode Perform(CURL* easy) {
-    CURLM* multi = curl_multi_init();
-    if (!multi) return CURLE_OUT_OF_MEMORY;
-    curl_multi_add_handle(multi, easy);
-    CURLcode result = CURLE_OK;
-    for (bool done = false; !done;) {
-      if (stop_.load()) {
-        result = CURLE_ABORTED_BY_CALLBACK;
-        break;
-      }
-      int running = 0;
-      if (curl_multi_perform(multi, &running) != CURLM_OK) {
-        result = CURLE_FAILED_INIT;
-        break;
-      }
-      int queued = 0;
-      while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-        if (message->msg == CURLMSG_DONE) {
-          result = message->data.result;
-          done = true;
-        }
-      }
-      if (!done && running == 0) break;
-      if (!done) curl_multi_poll(multi, nullptr, 0, kPollSliceMs, nullptr);
-    }
-    curl_multi_remove_handle(multi, easy);
-    curl_multi_cleanup(multi);
-    return result;
-  }
-
   // The step a failure belongs to: the step under way, except that a failure of the data
   // connection belongs to the transfer even though libcurl opens it before sending TYPE.
   FtpStep StepOfFailure(CURLcode result) const {
@@ -200,6 +209,7 @@ class Session {
   const std::atomic<bool>& stop_;
   const FtpObserver& observer_;
   FtpOutcome outcome_;
+  CURLM* multi_ = nullptr;
   FtpStep current_ = FtpStep::kConnect;
   bool begun_ = false;
   bool quitSent_ = false;
@@ -365,11 +375,22 @@ FtpOutcome FtpList(const FtpAccount& account, const std::string& directory, bool
     session.Fail(FtpStep::kConnect);
     return session.outcome();
   }
-  // libcurl always lists in ASCII; the chosen type is set right before the listing.
-  (void)asciiMode;
-  curl_easy_setopt(handles.easy, CURLOPT_WRITEFUNCTION, OnListing);
-  curl_easy_setopt(handles.easy, CURLOPT_WRITEDATA, &session);
-  session.Run(handles.easy, FtpStep::kTransfer);
+  // libcurl lists after a TYPE A of its own. So that the chosen type is what the server is
+  // asked for, a first transfer only enters the directory and sets that type and keeps the
+  // connection; the listing follows on it (libcurl skips the CWDs into the same directory).
+  session.Begin(FtpStep::kConnect);
+  PrepareTypeOnly(handles, asciiMode);
+  curl_easy_setopt(handles.easy, CURLOPT_FORBID_REUSE, 0L);
+  CURLcode result = session.Perform(handles.easy);
+  if (result == CURLE_OK) {
+    curl_easy_setopt(handles.easy, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(handles.easy, CURLOPT_POSTQUOTE, nullptr);
+    curl_easy_setopt(handles.easy, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(handles.easy, CURLOPT_WRITEFUNCTION, OnListing);
+    curl_easy_setopt(handles.easy, CURLOPT_WRITEDATA, &session);
+    result = session.Perform(handles.easy);
+  }
+  session.Finish(result, FtpStep::kTransfer);
   if (session.outcome().ok) entries = session.ListedEntries();
   return session.outcome();
 }

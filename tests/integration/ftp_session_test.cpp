@@ -1,6 +1,7 @@
 // The FTP session against a real FTP server on loopback, and the TCP send against a listener.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -126,6 +127,9 @@ TEST(FtpSession, ListsTheDirectory) {
 
   ASSERT_TRUE(outcome.ok) << outcome.lastReply;
   ExpectStepsEndingWith(seen, FtpStep::kDisconnect);
+  EXPECT_EQ(seen.Cwds(), std::vector<std::string>{"in"});
+  EXPECT_NE(std::find(seen.commands.begin(), seen.commands.end(), "TYPE I"), seen.commands.end());
+  EXPECT_EQ(seen.commands.back(), "QUIT");
   ASSERT_EQ(entries.size(), 2u);
   std::string all = entries[0] + "|" + entries[1];
   EXPECT_NE(all.find("x.dat"), std::string::npos);

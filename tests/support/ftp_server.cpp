@@ -28,6 +28,7 @@ class Handler(FTPHandler):
         return FTPHandler.ftp_TYPE(self, line)
 Handler.authorizer = authorizer
 Handler.permit_foreign_addresses = True
+Handler.auth_failed_timeout = 0
 if int(rate) > 0:
     class SlowData(ThrottledDTPHandler):
         read_limit = int(rate)

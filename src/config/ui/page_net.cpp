@@ -1,5 +1,6 @@
 #include "config/ui/page_net.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -13,8 +14,10 @@
 #include "common/ini_file.h"
 #include "common/ui/message_boxes.h"
 #include "config/ui/field_behaviour.h"
+#include "config/ui/ftp_transcript_window.h"
 #include "config/ui/setup_field_rules.h"
 #include "config/ui/setup_texts.h"
+#include "network/ftp_test_connection.h"
 
 namespace quillon {
 namespace {
@@ -110,8 +113,45 @@ NetPage::NetPage(SetupContext& context, QWidget* parent) : SetupPage(context, pa
     Edited();
   });
   connect(ftpTest_, &QPushButton::clicked, this, [this] {
-    if (ftpTestAction_) ftpTestAction_(this, Opt());
+    if (ftpTestAction_ && !ftpTestRunning_) ftpTestAction_(this, Opt());
   });
+  ftpTestAction_ = [this](QWidget*, const TQuillonOpt& settings) { StartFtpTest(settings); };
+}
+
+NetPage::~NetPage() {
+  ftpTestStop_ = true;
+  if (ftpTestThread_.joinable()) ftpTestThread_.join();
+  if (ftpTestRunning_) QApplication::restoreOverrideCursor();
+}
+
+void NetPage::StartFtpTest(const TQuillonOpt& settings) {
+  if (ftpTestThread_.joinable()) ftpTestThread_.join();
+  ftpTestRunning_ = true;
+  ftpTestStop_ = false;
+  ApplyRules();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const net::FtpAccount account{settings.FtpHost, settings.FtpUser, settings.FtpPassword,
+                                settings.FtpTimeout};
+  ftpTestThread_ = std::thread([this, account, directory = settings.FtpDir,
+                                ascii = settings.FtpMode == "A"] {
+    const std::string transcript =
+        net::RunFtpTestConnection(account, directory, ascii, ftpTestStop_);
+    // Delivered through the page's event queue; dropped if the page is gone by then (its
+    // destructor waits for this thread, so the page exists while this call runs).
+    QMetaObject::invokeMethod(
+        this, [this, text = QString::fromStdString(transcript)] { FtpTestDone(text); },
+        Qt::QueuedConnection);
+  });
+}
+
+void NetPage::FtpTestDone(const QString& transcript) {
+  if (ftpTestThread_.joinable()) ftpTestThread_.join();
+  ftpTestRunning_ = false;
+  QApplication::restoreOverrideCursor();
+  ApplyRules();
+  auto* window = new FtpTranscriptWindow(transcript, this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->open();
 }
 
 QLineEdit* NetPage::NewTextField(const char* name, std::string TQuillonOpt::*field) {
@@ -154,7 +194,7 @@ void NetPage::ApplyRules() {
                                                     ftpTimeout_}) {
     w->setEnabled(ftp);
   }
-  ftpTest_->setEnabled(ftp && static_cast<bool>(ftpTestAction_));
+  ftpTest_->setEnabled(ftp && static_cast<bool>(ftpTestAction_) && !ftpTestRunning_);
 }
 
 void NetPage::StatusChosen(int kind, bool on) {

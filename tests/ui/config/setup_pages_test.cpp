@@ -10,6 +10,7 @@
 
 #include "config/ui/elided_label.h"
 #include "setup_dialog_fixture.h"
+#include "support/ftp_server.h"
 
 namespace quillon::test {
 namespace {
@@ -143,6 +144,30 @@ TEST_F(SetupPages, PollAddressesPaddedUniqueAndDeletedBySelection) {
   EXPECT_EQ(LastBox(), "Es sind keine Pollingadressen zum Löschen vorhanden !");
 }
 
+TEST_F(SetupPages, FtpTestConnectionRunsInTheBackgroundAndShowsWhatTheServerSaid) {
+  FtpServer server;
+  ASSERT_TRUE(server.running());
+  server.MakeDir("in/2024");
+  ShowPage("TCPIP");
+  answers_.Press("okButton");
+  Choose("FTPStatus", 1);
+  Type("FTPHost", server.host());
+  Type("FTPUserID", server.user());
+  Type("FTPPw", server.password());
+  Type("FTPRootEdit", "in/2024");
+
+  Click("TestFTPBtn");
+  EXPECT_FALSE(Enabled("TestFTPBtn")) << "while the test runs";
+  QPlainTextEdit* text = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (text = form_->findChild<QPlainTextEdit*>("TranscriptText")) != nullptr; },
+      20000));
+  EXPECT_TRUE(text->isReadOnly());
+  EXPECT_TRUE(text->toPlainText().contains("230")) << "logged in";
+  EXPECT_TRUE(text->toPlainText().contains("CWD 2024"));
+  EXPECT_TRUE(Enabled("TestFTPBtn"));
+}
+
 TEST_F(SetupPages, TcpAndFtpExcludeEachOtherAndWarnAboutTheFileMode) {
   ShowPage("TCPIP");
   EXPECT_FALSE(Enabled("TCPIPAdr"));
@@ -160,7 +185,7 @@ TEST_F(SetupPages, TcpAndFtpExcludeEachOtherAndWarnAboutTheFileMode) {
   EXPECT_EQ(Shown("TCPIPStatus"), "inaktiv");
   EXPECT_FALSE(Enabled("TCPIPAdr"));
   EXPECT_TRUE(Enabled("FTPHost"));
-  EXPECT_FALSE(Enabled("TestFTPBtn")) << "until the forwarding module offers the test";
+  EXPECT_TRUE(Enabled("TestFTPBtn"));
   EXPECT_TRUE(app_.PortSettings[0].NetActive);
   EXPECT_EQ(app_.PortSettings[0].NetKind, 2);
   Type("FTPHost", "  ftp.example.org ");
