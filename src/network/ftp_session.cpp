@@ -91,10 +91,10 @@ class Session {
   void CommandOut(const std::string& line) {
     const std::string word = line.substr(0, line.find(' '));
     if (word == "QUIT") quitSent_ = true;
-    if (observer_.onCommand) observer_.onCommand(word == "PASS" ? "PASS ****" : line);
     if (word == "CWD") Begin(FtpStep::kChangeDir);
     else if (word == "TYPE") Begin(FtpStep::kType);
     else if (word == "STOR" || word == "LIST" || word == "NLST") Begin(FtpStep::kTransfer);
+    if (observer_.onCommand) observer_.onCommand(word == "PASS" ? "PASS ****" : line);
   }
 
   void ReplyIn(const std::string& line) {

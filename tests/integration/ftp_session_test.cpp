@@ -77,6 +77,8 @@ TEST(FtpSession, UploadsAndFailsAtTheRightStep) {
       {"type refused", "in", true, false, true, {true, 0}, false, FtpStep::kType, {"in"}, "504"},
       {"type refused, file missing", "in", true, false, false, {true, 0}, false, FtpStep::kType,
        {"in"}, "504"},
+      {"store refused", "in", false, false, true, {false, 0, true}, false, FtpStep::kTransfer,
+       {"in"}, "550"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -103,7 +105,7 @@ TEST(FtpSession, UploadsAndFailsAtTheRightStep) {
     EXPECT_EQ(outcome.lastReply.find_first_of("\r\n"), std::string::npos);
     ExpectStepsEndingWith(seen, c.lastStep);
     EXPECT_EQ(seen.Cwds(), c.cwds);
-    if (c.ok) {
+    if (c.ok || c.lastStep != FtpStep::kConnect) {
       EXPECT_EQ(seen.commands.back(), "QUIT");
     }
     const std::string remote = server.HomeFile((c.cwds.empty() ? "" : "in/2024/") + std::string("a.dat"));

@@ -15,11 +15,11 @@ constexpr const char* kServerScript = R"(import os, sys, logging
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
-home, user, password, refuse_type, rate = sys.argv[1:6]
+home, user, password, refuse_type, rate, read_only = sys.argv[1:7]
 logging.getLogger('pyftpdlib').addHandler(logging.NullHandler())
 logging.getLogger('pyftpdlib').setLevel(logging.CRITICAL)
 authorizer = DummyAuthorizer()
-authorizer.add_user(user, password, home, perm='elradfmwMT')
+authorizer.add_user(user, password, home, perm='elr' if read_only == '1' else 'elradfmwMT')
 class Handler(FTPHandler):
     def ftp_TYPE(self, line):
         if refuse_type == '1':
@@ -50,7 +50,8 @@ FtpServer::FtpServer(FtpServerOptions options) {
   WriteBytes(script, kServerScript);
   const bool started =
       child_.Start({"/usr/bin/python3", script, home(), user_, password_,
-                    options.refuseType ? "1" : "0", std::to_string(options.uploadBytesPerSecond)},
+                    options.refuseType ? "1" : "0", std::to_string(options.uploadBytesPerSecond),
+                    options.readOnly ? "1" : "0"},
                    dir_.path());
   if (!started || !child_.WaitForOutput("\n", kStartTimeoutMs)) return;
   const auto at = child_.out().find("PORT ");
