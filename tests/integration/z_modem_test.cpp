@@ -122,11 +122,13 @@ TEST(ZmodemInterop, FilesBothWaysWithLrzsz) {
 }
 
 // A line that flips bytes and loses one: ZRPOS recovery ends with the same file, receiving
-// from sz and sending.
+// from sz (both checksums) and sending.
 TEST(ZmodemFaults, DamagedLineRecoversToTheSameFile) {
   const std::string data = Payload(300 * 1024);
   const ZmodemTiming timing{1000, 10};
-  {
+  // With CRC-32 subpackets, and with CRC-16 ones (sz -o).
+  for (const char* command : {"sz -q data", "sz -q -o data"}) {
+    SCOPED_TRACE(command);
     TempDir dir;
     WriteBytes(dir.File("data"), data);
     PtyPair peerLine;
@@ -135,7 +137,7 @@ TEST(ZmodemFaults, DamagedLineRecoversToTheSameFile) {
     ASSERT_GE(ours, 0);
     FaultRelay relay(peerLine.master(), ourLine.master(), {20000, 70000});
     ChildProcess sz;
-    ASSERT_TRUE(StartPeer(sz, "sz -q data", peerLine.path(), dir.path()));
+    ASSERT_TRUE(StartPeer(sz, command, peerLine.path(), dir.path()));
     FdLine line(ours);
     std::string senderName;
     EXPECT_EQ(ZmodemReceive(line, dir.File("received.tmp"), senderName, kGoOn, timing), kDone);
