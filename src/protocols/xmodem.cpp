@@ -404,19 +404,22 @@ int XmodemReceive(Line& line, const std::string& targetPath, const Progress& pro
   return FinishTargetFile(fd, targetPath, receiver.ReceiveData(fd, -1, "C"));
 }
 
-int XmodemSend(Line& line, const std::string& path, const Progress& progress,
-               const XyTimings& timings) {
+int SendRegularFile(const std::string& path, const std::function<int(int fd, const struct stat&)>& send) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kFailed;
   struct stat info {};
-  int result = kFailed;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    BlockSender sender(line, progress, timings);
-    result = sender.WaitForRequest(info.st_size);
-    if (result == kDone) result = sender.SendData(fd, info.st_size);
-  }
+  const int result = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? send(fd, info) : kFailed;
   close(fd);
   return result;
+}
+
+int XmodemSend(Line& line, const std::string& path, const Progress& progress,
+               const XyTimings& timings) {
+  return SendRegularFile(path, [&](int fd, const struct stat& info) {
+    BlockSender sender(line, progress, timings);
+    const int result = sender.WaitForRequest(info.st_size);
+    return result == kDone ? sender.SendData(fd, info.st_size) : result;
+  });
 }
 
 int XmodemReceive(Line& line, const std::string& targetPath, const Progress& progress) {

@@ -2,7 +2,10 @@
 // X-Modem over a Line (1K blocks with CRC-16; a sender also serves receivers that ask for
 // 128-byte blocks with a checksum), and the block-level sending and receiving that Y-Modem
 // builds on.
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +35,10 @@ struct XyTimings {
 [[nodiscard]] int XmodemSend(Line& line, const std::string& path, const Progress& progress,
                              const XyTimings& timings);
 
+// Opens `path` for a sender: `send` gets the descriptor and its status when it is a regular
+// file; kFailed otherwise.
+[[nodiscard]] int SendRegularFile(const std::string& path,
+                                  const std::function<int(int fd, const struct stat&)>& send);
 // Creates a receiver's target, never over an existing file: the descriptor, -1 when it cannot.
 [[nodiscard]] int CreateTargetFile(const std::string& path);
 // Closes the target and deletes it again unless `result` is kDone and the close succeeded.

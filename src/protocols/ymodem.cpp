@@ -59,16 +59,10 @@ int YmodemReceive(Line& line, const std::string& targetPath, std::string& sender
 
 int YmodemSend(Line& line, const std::string& path, const Progress& progress,
                const XyTimings& timings) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kFailed;
-  struct stat info {};
-  int result = kFailed;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+  return SendRegularFile(path, [&](int fd, const struct stat& info) {
     BlockSender sender(line, progress, timings);
-    result = SendOneFile(sender, fd, path, info);
-  }
-  close(fd);
-  return result;
+    return SendOneFile(sender, fd, path, info);
+  });
 }
 
 int YmodemReceive(Line& line, const std::string& targetPath, std::string& senderName,
