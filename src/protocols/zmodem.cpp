@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "common/clock.h"
@@ -228,24 +229,31 @@ class Receiver : Endpoint {
     }
   }
 
-  int OnSenderInit(const Header& header) {
+  // Reads the data subpacket behind `header` into packet_: whether it came whole. A cancel or
+  // a lost line ends the transfer instead, with `ended` set to kFailed or kAborted.
+  std::optional<bool> ReadSubpacket(const Header& header, int& ended) {
     uint8_t end = 0;
     const Got got =
         WaitSubpacket(in_, header.format == HeaderFormat::kBin32, timing_.silenceMs, packet_, end);
-    if (got == Got::kCancelled) return kFailed;
-    if (got == Got::kGone) return kAborted;
-    const bool sent = got == Got::kSubpacket ? Send(Hex(Header::AtPosition(kZack, 0)))
-                                             : Send(Hex(Header::AtPosition(kZnak, 0)));
-    return sent ? kGoOn : kFailed;
+    if (got == Got::kCancelled || got == Got::kGone) {
+      ended = got == Got::kCancelled ? kFailed : kAborted;
+      return std::nullopt;
+    }
+    return got == Got::kSubpacket;
+  }
+
+  int OnSenderInit(const Header& header) {
+    int ended = kGoOn;
+    const std::optional<bool> whole = ReadSubpacket(header, ended);
+    if (!whole) return ended;
+    return Send(Hex(Header::AtPosition(*whole ? kZack : kZnak, 0))) ? kGoOn : kFailed;
   }
 
   int OnFile(const Header& header) {
-    uint8_t end = 0;
-    const Got got =
-        WaitSubpacket(in_, header.format == HeaderFormat::kBin32, timing_.silenceMs, packet_, end);
-    if (got == Got::kCancelled) return kFailed;
-    if (got == Got::kGone) return kAborted;
-    if (got != Got::kSubpacket) return Send(repeat_) ? kGoOn : kFailed;
+    int ended = kGoOn;
+    const std::optional<bool> whole = ReadSubpacket(header, ended);
+    if (!whole) return ended;
+    if (!*whole) return Send(repeat_) ? kGoOn : kFailed;
     if (complete_) return Send(Hex(Header::AtPosition(kZskip, 0))) ? kGoOn : kFailed;
     if (created_) return AskFrom(received_);  // the sender repeated its offer
     TakeFileInfo();
