@@ -24,6 +24,7 @@ inline constexpr int kWriteCharFailed = -17;
 inline constexpr int kWriteBlockFailed = -18;
 inline constexpr int kSetParamsFailed = -20;
 inline constexpr int kAborted = -26;  // the port is wanted back
+inline constexpr int kNoLineAck = -27;  // a plain text line was not acknowledged
 inline constexpr int kPortBroken = -28;
 // Modem dialogue.
 inline constexpr int kModemOk = -50;          // the modem answered with an OK string
@@ -48,6 +49,11 @@ inline constexpr int kTooFewChars = -109;
 inline constexpr int kNoCr = -110;
 inline constexpr int kBadCounter = -111;
 inline constexpr int kSendFileNotFound = -150;
+// A file to send line by line holds a line longer than the line buffer of its send mode; the
+// file is refused before anything is sent.
+inline constexpr int kSendLineTooLong = -151;
+// A file to send as Intel-HEX records holds a line that is no complete record.
+inline constexpr int kBadHexRecord = -152;
 }  // namespace rc
 
 // The German text of a code; "Unbekannter Fehler" for codes without one.
