@@ -241,4 +241,35 @@ inline constexpr const char* kTargetIsProgramFile =
 // file name).
 inline constexpr const char* kModemReceiveFailed = "Fehler beim %s-Empfang der Datei %s";
 
+// Sending a file to a terminal (send dialog, start file, "$tx" and "$s^update").
+inline constexpr const char* kSendStandard = "Sende Datei %s";
+inline constexpr const char* kSendMsComm = "Sende Datei %s im MSCOMM-Modus";
+inline constexpr const char* kSendUph = "Sende Datei %s im UPH-Modus";
+inline constexpr const char* kSendDl = "Sende Datei %s im DL-Modus";
+inline constexpr const char* kSendXModem = "Sende Datei %s im XMODEM-Protokoll";
+inline constexpr const char* kSendYModem = "Sende Datei %s im YMODEM-Protokoll";
+inline constexpr const char* kSendZModem = "Sende Datei %s im ZMODEM-Protokoll";
+inline constexpr const char* kSendOpenFailed = "Fehler beim Öffnen der Schnittstelle";
+inline constexpr const char* kSendFailed = "Fehler beim Senden der Datei %s";
+inline constexpr const char* kSendFailedMsComm = "Fehler beim Senden der Datei %s im MSCOMM-Modus";
+inline constexpr const char* kSendFailedUph = "Fehler beim Senden der Datei %s im UPH-Modus";
+inline constexpr const char* kSendFailedDl = "Fehler beim Senden der Datei %s im DL-Modus";
+inline constexpr const char* kSendDone = "Datei %s wurde korrekt gesendet";
+// A line of a UPH or DL file too long to send: file, line number, the reason.
+inline constexpr const char* kSendLongLine = "Datei %s, Zeile %d: %s";
+inline constexpr const char* kSendPortNotReleased =
+    "Die Schnittstelle COM%d wurde vom Datenempfang nicht innerhalb von 10 Sekunden freigegeben";
+inline constexpr const char* kSendCancelled = "Die Datenübertragung wurde abgebrochen!";
+inline constexpr const char* kSendOnlyOneFile = "Bitte nur eine Datei in das Eingabefeld ziehen!";
+inline constexpr const char* kSendFileDialog = "Datei zum Senden ...";
+inline constexpr const char* kSendBlocksLabel = "Gesendete Datenblöcke:";
+inline constexpr const char* kSendBytesLabel = "Gesendete Bytes:";
+// "$tx" and "$s^update".
+inline constexpr const char* kCmdPrefixPolled = "MDE-Befehl (%s): ";
+inline constexpr const char* kCmdSendFile = "%sSende Datei %s";
+inline constexpr const char* kCmdSendFailed = "%sFehler beim Senden der Datei %s%s";
+inline constexpr const char* kCmdSent = "Datei %s korrekt gesendet";
+inline constexpr const char* kCmdSentRecords = "Datei %s mit %d Datensätzen korrekt gesendet";
+inline constexpr const char* kCmdSentRecord = "Datei %s mit %d Datensatz korrekt gesendet";
+
 }  // namespace quillon::txt

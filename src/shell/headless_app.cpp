@@ -24,8 +24,11 @@ class HeadlessApp {
                   .portUpdate = [this](int, bool) { ScheduleFlush(); },
                   .portLed = [this](int, int) { ScheduleFlush(); },
                   .sendFile = [this](int port) { receiver_.SendStartFile(port); },
-                  .sendProgress = {},
-                  .sendResult = {},
+                  .sendProgress =
+                      [this](int port, int value) {
+                        if (value != -1) receiver_.Sender(port).ProgressTaken();
+                      },
+                  .sendResult = [this](int port, int) { receiver_.ShowSendFailure(port); },
               }),
         receiver_(sink_) {
     receiver_.logbook().echo = [](const std::string& line) {
@@ -73,7 +76,7 @@ class HeadlessApp {
     // After a command-line error the start files are not sent (as with the window's first
     // tick); reception starts anyway, since without windows nobody could start it by hand.
     if (receiver_.StartedCleanly()) receiver_.PostStartFiles();
-    receiver_.reception().Start();
+    receiver_.StartReception();
   }
 
   // Updates of busy ports are merged: the first one schedules a flush a moment later, and

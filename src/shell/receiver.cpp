@@ -1,6 +1,13 @@
 #include "shell/receiver.h"
 
+#include "common/ui_sink.h"
+
 namespace quillon {
+
+namespace {
+// How long a stop of reception waits for a running send before it cancels it.
+constexpr int kSendEndWaitMs = 15000;
+}  // namespace
 
 Receiver::Receiver(UiSink& face)
     : env_(std::make_shared<ReceptionEnv>(face)),
@@ -23,24 +30,73 @@ void Receiver::PostStartFiles() {
   for (int port = 1; port <= kPortCount; ++port) env_->ui.PostSendFile(port);
 }
 
+TTxThread& Receiver::Sender(int port) {
+  std::unique_ptr<TTxThread>& sender = senders_[port];
+  if (!sender) {
+    // The send thread borrows the port under the same lock the main thread takes for starting
+    // and stopping reception, so the receive thread it pauses cannot go away meanwhile.
+    PortLender lender{
+        [this](int p) {
+          std::lock_guard lock(receptionLock_);
+          return reception_.RequestPause(p);
+        },
+        [this](int p) {
+          std::lock_guard lock(receptionLock_);
+          reception_.ReleasePause(p);
+        }};
+    sender = std::make_unique<TTxThread>(env_, port, std::move(lender));
+  }
+  return *sender;
+}
+
 void Receiver::SendStartFile(int port) {
   if (port < 1 || port > kPortCount) return;
-  // The send operation comes with sending; the start file is used up either way.
   TQuillonOpt& opt = env_->app.PortSettings[port];
+  const std::string file = opt.StartSendFile;
+  const int mode = opt.StartSendMode;
+  // Used up either way.
   opt.StartSendFile.clear();
   opt.StartSendMode = 0;
+  if (file.empty() || exited_) return;
+  (void)Sender(port).Start(mode == 0 ? kSendStandard : mode, file);  // false: one runs already
+}
+
+void Receiver::ShowSendFailure(int port) {
+  if (port < 1 || port > kPortCount || !senders_[port]) return;
+  const TTxThread& sender = *senders_[port];
+  if (sender.Result() == kSendResultFailed)
+    env_->ui.ShowMessage(MessageKind::Error, sender.Message());
+}
+
+void Receiver::StartReception() {
+  std::lock_guard lock(receptionLock_);
+  reception_.Start();
+}
+
+void Receiver::StopReception() {
+  for (auto& sender : senders_) {
+    if (sender && !sender->WaitIdle(kSendEndWaitMs)) sender->Cancel();
+  }
+  std::lock_guard lock(receptionLock_);
+  reception_.Stop();
 }
 
 void Receiver::TakeOverUpdates() {
   logbook_.TakeOver(0, false, false);
-  reception_.ReapFinished();
+  // A send thread borrowing a port holds the lock for a while: the reaping waits for later.
+  std::unique_lock lock(receptionLock_, std::try_to_lock);
+  if (lock.owns_lock()) reception_.ReapFinished();
 }
 
 void Receiver::Exit() {
   if (exited_) return;
   exited_ = true;
   env_->shutdown.Begin();
-  if (reception_.Receiving()) reception_.Stop();
+  // Every send ends at its next wait; its port goes back before reception stops.
+  for (auto& sender : senders_) {
+    if (sender) sender->Cancel();
+  }
+  if (reception_.Receiving()) StopReception();
   if (outcome_ != StartupOutcome::Ended) logbook_.CloseForExit();
   env_->ui.Detach();
 }

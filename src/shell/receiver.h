@@ -5,7 +5,9 @@
 // It owns the environment the receive threads share (settings, status records, shutdown
 // state), the logbook and the reception control, runs the start-up and the exit sequence, and
 // keeps the threads from reaching the face once it has exited. Main thread only.
+#include <array>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "receive/logbook.h"
 #include "receive/reception_control.h"
 #include "receive/reception_env.h"
+#include "send/tx_thread.h"
 #include "shell/startup.h"
 
 namespace quillon {
@@ -35,6 +38,16 @@ class Receiver {
   // A port's command-line send file is sent once and used up.
   void SendStartFile(int port);
 
+  // Reception of all active ports started or stopped. A stop waits for running sends to give
+  // their ports back (bounded; a send still running then is cancelled), never the other way
+  // round.
+  void StartReception();
+  void StopReception();
+  // The send thread of a port (1..8): created on first use, one send at a time.
+  TTxThread& Sender(int port);
+  // A send ended and its result was posted: a failure without a dialog to show it in a box.
+  void ShowSendFailure(int port);
+
   // After the face handled the ports' updates: their pending logbook lines taken over, threads
   // that ended by themselves joined.
   void TakeOverUpdates();
@@ -53,6 +66,9 @@ class Receiver {
   std::shared_ptr<ReceptionEnv> env_;
   Logbook logbook_;
   ReceptionControl reception_;
+  // Guards the reception control between the main thread and the send threads that borrow ports.
+  std::mutex receptionLock_;
+  std::array<std::unique_ptr<TTxThread>, kPortCount + 1> senders_{};
   StartupOutcome outcome_ = StartupOutcome::Ended;
   bool exited_ = false;
 };

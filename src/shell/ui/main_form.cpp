@@ -107,7 +107,7 @@ void TMainForm::StartStopClicked(bool pressed) {
 }
 
 void TMainForm::StartReception() {
-  env_.receiver.reception().Start();  // every new receive thread starts with its pending flags cleared
+  env_.receiver.StartReception();  // every new receive thread starts with its pending flags cleared
   Timer->start();
   ShowReceptionState();
   RefreshStatusPage(ShownPort());
@@ -116,7 +116,7 @@ void TMainForm::StartReception() {
 void TMainForm::StopReception() {
   // The threads are waited for here; one that asks for a box meanwhile gets its safe answer.
   env_.sink.RefuseWorkerDialogs(true);
-  env_.receiver.reception().Stop();
+  env_.receiver.StopReception();
   env_.sink.RefuseWorkerDialogs(false);
   if (firstTickDone_) Timer->stop();
   ShowReceptionState();
