@@ -80,6 +80,26 @@ const char* HelpText() {
          "  --then-send DATEI     sendet danach DATEI einmal (ohne Uhrzeit); gibt\n"
          "                        \"SENT AFTER <Blöcke> <NAKs>\" aus\n"
          "  --start-nak           sendet vor dem Empfang ein NAK (empfangsbereit)\n"
+         "  --receive-mscomm DATEI\n"
+         "                        (gilt für alle drei: gibt \"READY\" aus, sobald die\n"
+         "                        Gegenseite die Leitung geöffnet hat)\n"
+         "                        empfängt eine Datei in Binärblöcken (Namensblock, Blöcke zu 128\n"
+         "                        Byte, der letzte kürzer, Endeblock) und schreibt ihren Inhalt nach\n"
+         "                        DATEI; gibt \"NAME <Name>\" und \"RECEIVED <Blöcke> <Bytes>\" aus\n"
+         "  --receive-uph DATEI   empfängt eine HEX-Datei als Binärsätze (Namensblock mit 8 Zeichen,\n"
+         "                        Sätze aus Adresse und Daten, Endeblock); schreibt den Namen und je\n"
+         "                        Satz eine Zeile in Hex nach DATEI; gibt \"NAME <Name>\" und\n"
+         "                        \"RECEIVED <Sätze>\" aus\n"
+         "  --receive-dl DATEI    empfängt Textzeilen (CR LF, höchstens 99 Zeichen, 7 Bit), bestätigt\n"
+         "                        jede mit ACK und schreibt sie unverändert nach DATEI, sobald die\n"
+         "                        Gegenseite die Leitung schließt oder --final-timeout lang nichts\n"
+         "                        kommt; gibt \"RECEIVED <Zeilen>\" aus\n"
+         "  --no-first-ack        mit --receive-dl: die erste Zeile bleibt unbestätigt\n"
+         "  --silent-after N      mit --receive-mscomm/-uph/-dl: nach N angenommenen Blöcken bzw.\n"
+         "                        Zeilen kommt keine Antwort mehr; gibt \"SILENT <N>\" aus, hält die\n"
+         "                        Leitung, bis die Gegenseite sie schließt, und endet mit 1\n"
+         "  --refuse-after N      wie --silent-after, aber jeder weitere Block bzw. jede weitere Zeile\n"
+         "                        wird mit NAK abgelehnt; gibt \"REFUSING <N>\" aus\n"
          "  --stay                hält danach die Leitung bis SIGTERM/SIGINT\n"
          "\n"
          "Fehler (beim Senden und Empfangen):\n"
@@ -250,6 +270,23 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
       o.receiveFiles.push_back(text);
     } else if (arg == "--then-send") {
       if (!value(o.thenSendFile)) return false;
+    } else if (arg == "--receive-mscomm" || arg == "--receive-uph" || arg == "--receive-dl") {
+      if (o.sendMode != SendMode::kNone) {
+        error = "Nur eine der Optionen --receive-mscomm, --receive-uph, --receive-dl";
+        return false;
+      }
+      if (!value(o.modeFile)) return false;
+      o.sendMode = arg == "--receive-mscomm" ? SendMode::kMsComm
+                   : arg == "--receive-uph"  ? SendMode::kUph
+                                             : SendMode::kDl;
+    } else if (arg == "--no-first-ack") {
+      o.noFirstAck = true;
+    } else if (arg == "--silent-after") {
+      if (!number(1, 1000000, v)) return false;
+      o.silentAfter = static_cast<int>(v);
+    } else if (arg == "--refuse-after") {
+      if (!number(1, 1000000, v)) return false;
+      o.refuseAfter = static_cast<int>(v);
     } else if (arg == "--start-nak") {
       o.startNak = true;
       startNakGiven = true;
@@ -356,6 +393,18 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
   }
   if (startNakGiven && o.receiveFiles.empty()) {
     error = "--start-nak gilt nur mit --receive";
+    return false;
+  }
+  if (o.sendMode != SendMode::kNone && (!o.receiveFiles.empty() || startNakGiven)) {
+    error = "--receive-mscomm/-uph/-dl schließen --receive und --start-nak aus";
+    return false;
+  }
+  if (o.noFirstAck && o.sendMode != SendMode::kDl) {
+    error = "--no-first-ack gilt nur mit --receive-dl";
+    return false;
+  }
+  if ((o.silentAfter > 0 || o.refuseAfter > 0) && o.sendMode == SendMode::kNone) {
+    error = "--silent-after und --refuse-after gelten nur mit --receive-mscomm/-uph/-dl";
     return false;
   }
   if (modemOptionGiven && o.mode != Mode::kModem) {

@@ -11,6 +11,9 @@ namespace sim {
 
 enum class Mode { kTerminal, kModem, kUploader };
 
+// The terminal receiving a file in one of the PC's further send modes.
+enum class SendMode { kNone, kMsComm, kUph, kDl };
+
 struct Options {
   bool help = false;
   Mode mode = Mode::kTerminal;
@@ -34,6 +37,13 @@ struct Options {
   std::string thenSendFile;               // sent once after the receptions
   bool startNak = false;
   bool stay = false;
+  // Receiving in a further send mode (instead of --receive): what arrives is checked against
+  // the mode's rules and written to modeFile.
+  SendMode sendMode = SendMode::kNone;
+  std::string modeFile;
+  bool noFirstAck = false;  // plain lines: the first line gets no ACK
+  int silentAfter = 0;      // answer nothing more after this many accepted blocks or lines
+  int refuseAfter = 0;      // answer NAK to every block or line after this many
 
   // Faults.
   bool faultsWanted = false;  // --fault-rate given: report the count at the end
@@ -70,7 +80,7 @@ struct Options {
 
   bool HasActions() const {
     return !pollAddresses.empty() || !sendFile.empty() || clock || !receiveFiles.empty() ||
-           !thenSendFile.empty();
+           !thenSendFile.empty() || sendMode != SendMode::kNone;
   }
 };
 

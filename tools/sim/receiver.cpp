@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "block.h"
+#include "output.h"
 
 namespace sim {
 namespace {
@@ -51,6 +52,18 @@ struct LastBlock {
 
 }  // namespace
 
+bool StaySilent(Session& s, int accepted) {
+  Say("SILENT " + std::to_string(accepted));
+  for (;;) {
+    std::uint8_t b = 0;
+    const Io io = s.line.ReadByte(Clock::time_point::max(), b);
+    if (io != Io::kOk) {
+      return s.Fail("nach " + std::to_string(accepted) + " angenommenen verstummt, dann " +
+                    Describe(io));
+    }
+  }
+}
+
 bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer) {
   transfer = ReceivedTransfer{};
   int expected = 0;
@@ -58,6 +71,8 @@ bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer) {
   int failures = 0;
   std::string frame;
   const char* lastFault = "";
+  int accepted = 0;
+  bool refusing = false;
   for (;;) {
     if (failures > s.options.maxRetries) {
       return s.Fail(std::string("Empfang nach ") + std::to_string(s.options.maxRetries) +
@@ -86,6 +101,15 @@ bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer) {
       if (*kind != FaultKind::kSilence && !s.Answer(kNak)) return false;
       continue;
     }
+    const Options& o = s.options;
+    if (o.silentAfter > 0 && accepted >= o.silentAfter) return StaySilent(s, accepted);
+    if (o.refuseAfter > 0 && accepted >= o.refuseAfter) {
+      // Refused for good: no count of failures, the other side gives up on its own.
+      if (!refusing) Say("REFUSING " + std::to_string(accepted));
+      refusing = true;
+      if (!s.Answer(kNak)) return false;
+      continue;
+    }
     if (block.kind == ParsedBlock::Kind::kEnd) return s.Answer(kAck);
     if (block.type == kTypeFirst && block.counter == 0) {
       // A first block starts the transfer afresh, also when the PC repeats it from the start.
@@ -105,6 +129,7 @@ bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer) {
       continue;
     }
     last = LastBlock{true, block.type, block.data, block.counter};
+    ++accepted;
     expected = NextCounter(block.counter);
     failures = 0;
     if (!s.Answer(kAck)) return false;

@@ -6,6 +6,7 @@
 
 #include "block.h"
 #include "clock.h"
+#include "mode_receiver.h"
 #include "output.h"
 #include "polls.h"
 #include "receiver.h"
@@ -63,6 +64,7 @@ bool SendAfter(Session& s) {
 
 bool RunTerminal(Session& s, const std::string& sendContent) {
   const Options& o = s.options;
+  if (o.sendMode != SendMode::kNone) return ReceiveInSendMode(s);
   if (!o.sendFile.empty()) {
     if (!SendAll(s, sendContent)) return false;
   } else {
