@@ -17,6 +17,7 @@
 #include "receive/post_process.h"
 #include "receive/terminal_commands.h"
 #include "receive/tokens.h"
+#include "send/send_operation.h"
 #include "serial/result_codes.h"
 #include "serial/serial_device.h"
 
@@ -126,6 +127,7 @@ void TComThread::RequestStop() {
     std::lock_guard lock(port_mutex_);
     if (AckNak) AckNak->SetAbortRequested(true);
     if (LibPort != nullptr) LibPort->Wake();
+    if (UpdateCancel != nullptr) UpdateCancel->Cancel();
   }
   wake_.notify_all();
 }
@@ -597,11 +599,25 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
                               StopRequested = true;
                             },
                             &env_.app};
+    commands.wait = [this](int ms) {
+      Sleep(ms);
+      return !Terminated();
+    };
+    commands.sendUpdate = [this](const std::string& file, const TOrvAckNak::Progress& progress) {
+      return SendUpdate(file, progress);
+    };
+    commands.resetCounters = [this] { ResetTransferCounters(); };
+    if (Opt().PollEnabled) commands.pollAddress = AckNak->lastPolled;
     if (RunCommands(commands, TempFileName)) {
       Report(true, 1, txt::kCommandsDone, txt::kCommandsDone);
     } else {
       Report(true, 1, txt::kCommandsFailed, txt::kCommandsFailed);
       SetLed(kLedError);
+    }
+    // A port that "$s^update" could not open again is a lost line.
+    if (!AckNak->IsOpen()) {
+      LoseLine();
+      return false;
     }
     result = false;
   } else {
@@ -769,6 +785,27 @@ bool TComThread::RemoveTempFile(int place) {
   const std::string text = Format(txt::kDeleteFileFailed, TempFileName, place);
   Report(true, 1, text, text);
   return false;
+}
+
+int TComThread::SendUpdate(const std::string& file, const TOrvAckNak::Progress& progress) {
+  AckNak->Close();
+  SendCancel cancel;
+  {
+    std::lock_guard lock(port_mutex_);
+    UpdateCancel = &cancel;
+    if (StopRequested.load()) cancel.Cancel();
+  }
+  const SendHooks hooks{[this](const std::string& line) { Report(true, 1, line, {}); }, {},
+                        [this, &progress](int blocks, int bytes, int percent) {
+                          progress(PortNo_, blocks, bytes, percent);
+                        }};
+  const SendOutcome outcome = RunSend(Opt(), kSendDl, file, hooks, cancel, &env_.shutdown);
+  {
+    std::lock_guard lock(port_mutex_);
+    UpdateCancel = nullptr;
+  }
+  if (AckNak->Reopen() > 0) ConnectPortLog();
+  return outcome.sent ? rc::kOk : rc::kUndefined;
 }
 
 void TComThread::ResetTransferCounters() {

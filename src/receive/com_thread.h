@@ -35,6 +35,7 @@
 namespace quillon {
 
 class LibraryPort;
+class SendCancel;
 
 class TComThread : public PortReporter, public std::enable_shared_from_this<TComThread> {
  public:
@@ -109,6 +110,9 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   // gone.
   bool RemoveTempFile(int place);
   void ResetTransferCounters();
+  // "$s^update": the file goes in DL mode on the port closed for it; the port is opened again
+  // afterwards (rc::kOk when the file went over).
+  int SendUpdate(const std::string& file, const TOrvAckNak::Progress& progress);
   void ReportCommunicationError();
   void IdleWithoutProtocol(int protocol);
   // Deletes the temporary file (a name that meanwhile names another file stays) and closes it.
@@ -123,6 +127,7 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   const int PortNo_;
   std::unique_ptr<TOrvAckNak> AckNak;
   LibraryPort* LibPort = nullptr;  // port_mutex_; the line's holder during a modem transfer
+  SendCancel* UpdateCancel = nullptr;  // port_mutex_; ends a running "$s^update" send
   std::unique_ptr<TOrvFile32> OutFile;
   std::string TempFileName;
   std::array<std::string, 3> TargetNames;

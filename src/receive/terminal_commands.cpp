@@ -21,6 +21,10 @@
 namespace quillon {
 namespace {
 
+// Pauses before a file goes to the terminal, which needs the time to get ready for it.
+constexpr int kTxWaitMs = 500;
+constexpr int kUpdateWaitMs = 10000;
+
 class Interpreter {
  public:
   explicit Interpreter(CommandContext& ctx) : ctx_(ctx) {
@@ -31,7 +35,7 @@ class Interpreter {
     }
   }
 
-  bool Run(const ParsedCommand& command, const std::string& line) {
+  bool Run(const ParsedCommand& command) {
     switch (command.code) {
       case TerminalCommand::Exec:
         return Exec(command.argument, false);
@@ -50,14 +54,9 @@ class Interpreter {
         if (ctx_.v24close) ctx_.v24close();
         return true;
       case TerminalCommand::Tx:
-      case TerminalCommand::Update: {
-        // Sending files to the terminal from a command is not available in this version. An
-        // own file is refused first all the same, as sending must refuse it.
-        const CommandFile file = ResolveCommandFile(command.argument, ctx_.programDir);
-        if (IsOwnFile(file.fullName)) return NotFound(file.fullName);
-        Log(Format(txt::kCmdFaulty, Printable(line)));
-        return false;
-      }
+        return SendToTerminal(command.argument, false);
+      case TerminalCommand::Update:
+        return SendToTerminal(command.argument, true);
       case TerminalCommand::None:
         break;
     }
@@ -123,6 +122,53 @@ class Interpreter {
       return false;
     }
     return true;
+  }
+
+  // "$tx" (block protocol on the held port) and "$s^update" (DL mode).
+  bool SendToTerminal(const std::string& argument, bool update) {
+    if (ctx_.wait && !ctx_.wait(update ? kUpdateWaitMs : kTxWaitMs)) return false;
+    const std::optional<Found> found = Find(argument);
+    if (!found) return false;
+    const std::string& fullName = found->file.fullName;
+    const std::string prefix = ctx_.pollAddress.empty()
+                                   ? std::string(txt::kCmdPrefix)
+                                   : Format(txt::kCmdPrefixPolled, Printable(ctx_.pollAddress));
+    Log(Format(txt::kCmdSendFile, prefix, Printable(fullName)));
+    ctx_.reporter.SetFileName(fullName);
+    int records = 0;
+    int bytes = 0;
+    const TOrvAckNak::Progress progress = [&](int, int blocks, int sent, int) {
+      ctx_.reporter.Report(false, 3, {}, {}, {}, sent - bytes, blocks - records);
+      records = blocks;
+      bytes = sent;
+    };
+    const int code = update ? (ctx_.sendUpdate ? ctx_.sendUpdate(fullName, progress) : rc::kNotOpen)
+                            : SendOnHeldPort(fullName, progress);
+    if (ctx_.resetCounters) ctx_.resetCounters();
+    if (code != rc::kOk) {
+      ReplyError(txt::kCmdSendFailed, fullName);
+      Log(Format(txt::kCmdSendFailed, "", Printable(fullName), ""));
+      return false;
+    }
+    if (ctx_.opt.LogLevel == 1) {
+      Log(Format(txt::kCmdSent, Printable(fullName)));
+    } else {
+      Log(Format(records == 1 ? txt::kCmdSentRecord : txt::kCmdSentRecords, Printable(fullName),
+                 records));
+    }
+    return true;
+  }
+
+  // The block protocol's file send on the receive thread's open port, with the file's
+  // information in the header; the port's own settings are restored afterwards.
+  int SendOnHeldPort(const std::string& fullName, const TOrvAckNak::Progress& progress) {
+    TOrvAckNak& port = ctx_.ackNak;
+    const bool withFileInfo = port.withFileInfo;
+    port.withFileInfo = true;
+    const int code = port.SendFile(fullName, progress);
+    port.withFileInfo = withFileInfo;
+    port.SetTimeout(ctx_.opt.AckNakRxTimeout);
+    return code;
   }
 
   bool Delete(const std::string& argument) {
@@ -203,7 +249,7 @@ bool RunCommands(CommandContext& ctx, const std::string& commandFile) {
           interpreter.Log(Format(txt::kCmdFaulty, txt::kCmdUnknown));
         continue;
       }
-      result = interpreter.Run(command, line);
+      result = interpreter.Run(command);
     }
   }
   (void)unlink(commandFile.c_str());  // the receive thread reports a file that stays behind

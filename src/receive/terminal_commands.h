@@ -30,6 +30,14 @@ struct CommandContext {
   // Where the program's own files are. Without it only those beside `programDir` (temporary
   // receive files, local stores, external logbooks by default) and the program are known.
   const AppContext* app = nullptr;
+  // "$tx" and "$s^update". `wait` sleeps before a send and says false when the thread is to end
+  // instead; `sendUpdate` runs the DL send of a file, closing the port around it and opening it
+  // again (a negative code on failure); `resetCounters` clears the port's shown counters and
+  // file name after a send. Without `sendUpdate` "$s^update" fails like a failed send.
+  std::function<bool(int ms)> wait{};
+  std::function<int(const std::string& file, const TOrvAckNak::Progress& progress)> sendUpdate{};
+  std::function<void()> resetCounters{};
+  std::string pollAddress{};  // the address polled last while polling is on
 };
 
 // Executes every line of `commandFile` and deletes the file afterwards. A line without a

@@ -239,13 +239,11 @@ TEST_F(TerminalCommandTest, TheLastCommandDecidesTheResult) {
   EXPECT_FALSE(Run("$diskfree$\r\n$fileinfo missing.txt$\r\n"));
 }
 
-TEST_F(TerminalCommandTest, SendingIsNotAvailableYet) {
+TEST_F(TerminalCommandTest, SendingAMissingFileIsToldToTheTerminal) {
   EXPECT_FALSE(Run("$tx daten.txt$\r\n"));
   EXPECT_FALSE(Run("$S^UPDATE app.exs$\r\n"));
-  EXPECT_EQ(reporter.logs, (std::vector<std::string>{"Fehlerhafter MDE-Befehl:<$tx daten.txt$>",
-                                                     "Fehlerhafter MDE-Befehl:<$S^UPDATE "
-                                                     "app.exs$>"}));
-  EXPECT_TRUE(far.Blocks().empty());
+  EXPECT_EQ(far.Blocks(), Replies({"$Error:Datei daten.txt nicht gefunden$",
+                                   "$Error:Datei app.exs nicht gefunden$"}));
 }
 
 TEST_F(TerminalCommandTest, PortCommandsCallTheThread) {

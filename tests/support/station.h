@@ -88,6 +88,9 @@ class Station {
     return running_;
   }
 
+  // The device of a port's line (a pseudo-terminal's side that the receiver opens).
+  const std::string& Line(int port) { return lines_[port]; }
+
   // Waits for a terminal to finish its actions; its exit code.
   int TerminalDone(int port) { return sims[port]->Wait(kWaitMs); }
 

@@ -1,0 +1,124 @@
+// Sending files to terminals: the command-line start file and "$tx" through the running
+// receiver (the port borrowed from its receive thread and received on again afterwards), and a
+// cancelled X-Modem send into lrzsz.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <future>
+#include <string>
+
+#include "receive/reception_env.h"
+#include "send/tx_thread.h"
+#include "support/child_process.h"
+#include "support/fault_relay.h"
+#include "support/pty_pair.h"
+#include "support/recording_sink.h"
+#include "support/station.h"
+#include "support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+using test::kS3;
+using test::kWaitMs;
+using test::Key;
+using test::ReadBytes;
+using test::Station;
+using test::WriteBytes;
+
+// Lines of every printable kind, some near the block's limit.
+std::string SendData() {
+  std::string data;
+  for (int i = 0; i < 120; ++i) {
+    std::string line = "Zeile " + std::to_string(i) + " ";
+    for (int c = 0; c < (i * 7) % 240; ++c) line += static_cast<char>(' ' + (i + c) % 95);
+    data += line + "\r\n";
+  }
+  return data;
+}
+
+// What a terminal received: the header line, then the data lines.
+std::string Body(const std::string& received) {
+  const auto end = received.find("\r\n");
+  return end == std::string::npos ? std::string() : received.substr(end + 2);
+}
+
+struct SendCase {
+  const char* name;
+  bool fromCommandLine;  // else by a "$tx" command of the terminal
+};
+
+class ReceiverSend : public testing::TestWithParam<SendCase> {};
+
+TEST_P(ReceiverSend, FileArrivesExactlyAndReceptionGoesOn) {
+  Station s;
+  const std::string data = SendData();
+  WriteBytes(s.dir.File("senden.txt"), data);
+  WriteBytes(s.dir.File("data.txt"), "danach\r\n");
+  std::vector<std::string> terminal = {"--receive", "got.txt"};
+  std::vector<std::string> args;
+  if (GetParam().fromCommandLine) {
+    args = {"/com1 tx:" + s.dir.File("senden.txt")};
+  } else {
+    WriteBytes(s.dir.File("cmd.txt"), "$tx senden.txt$\r\n$tx fehlt.txt$\r\n");
+    terminal = {"--send", "cmd.txt", "--receive", "got.txt", "--receive", "error.txt"};
+  }
+  terminal.insert(terminal.end(), {"--then-send", "data.txt"});
+  ASSERT_TRUE(s.Terminal(1, terminal));
+  // Held open while the receiver closes its side for the send and opens it again, as a real line
+  // stays: a pseudo-terminal without any open side hangs up.
+  const int holder = open(s.Line(1).c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")},
+             {Key(test::kS8, "Protokolldatei"), "2"}});
+  ASSERT_TRUE(s.StartReceiver(args));
+  EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.receiver.out();
+  ASSERT_TRUE(s.receiver.WaitForOutput("ziel.dat abgespeichert", kWaitMs)) << s.receiver.out();
+  EXPECT_EQ(s.StopReceiver(), 0);
+  close(holder);
+
+  EXPECT_EQ(Body(ReadBytes(s.dir.File("got.txt"))), data);
+  EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "1QUILLON-SIM,data.txt\r\n+danach\r\n");
+  if (!GetParam().fromCommandLine) {
+    EXPECT_EQ(Body(ReadBytes(s.dir.File("error.txt"))), "$Error:Datei fehlt.txt nicht gefunden$\r\n")
+        << "a missing file is told to the terminal";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Send, ReceiverSend,
+                         testing::Values(SendCase{"StartFile", true}, SendCase{"TxCommand", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A cancel ends an X-Modem send into lrzsz at once, through the transfer's own means.
+TEST(SendThread, CancelledXModemSendEndsPromptly) {
+  test::TempDir dir;
+  test::PtyPair ours;
+  test::PtyPair theirs;
+  test::FaultRelay relay(ours.master(), theirs.master(), {});
+  WriteBytes(dir.File("gross.dat"), std::string(16 << 20, 'x'));
+  test::ChildProcess rx;
+  ASSERT_TRUE(rx.Start({"/bin/sh", "-c",
+                        "exec rx -cq got <" + theirs.path() + " >" + theirs.path()},
+                       dir.path()));
+
+  test::RecordingSink sink;
+  auto env = std::make_shared<ReceptionEnv>(sink);
+  env->app.PortSettings[1].PortName = ours.path();
+  env->app.PortSettings[1].Baudrate = 115200;
+  TTxThread sender(env, 1, {});
+  ASSERT_TRUE(sender.Start(kSendXModem, dir.File("gross.dat")));
+  // Under way: the first block went over.
+  while (sender.Blocks() == 0 && sender.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(sender.Running()) << "the file is large enough to be cancelled";
+
+  auto cancelled = std::async(std::launch::async, [&] { sender.Cancel(); });
+  ASSERT_EQ(cancelled.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
+  EXPECT_EQ(sender.Result(), kSendResultFailed);
+  EXPECT_LT(sender.Bytes(), 16 << 20);
+  rx.Signal(SIGTERM);
+  rx.Wait(kWaitMs);
+}
+
+}  // namespace
+}  // namespace quillon
