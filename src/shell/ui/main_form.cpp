@@ -16,6 +16,7 @@
 #include "common/texts.h"
 #include "common/ui/message_boxes.h"
 #include "config/ui/setup_entry.h"
+#include "send/ui/tx_form.h"
 #include "receive/external_logbook.h"
 #include "shell/ui/about_box.h"
 #include "shell/ui/led.h"
@@ -151,7 +152,13 @@ void TMainForm::TimerTick() {
   }
 }
 
-void TMainForm::OpenSendDialog() {}
+void TMainForm::OpenSendDialog() {
+  if (closed_ || sendForm_ != nullptr || !SendItem->isEnabled()) return;
+  TTxForm form(env_.receiver, env_.sink, this);
+  sendForm_ = &form;
+  form.exec();
+  sendForm_ = nullptr;
+}
 
 // ---- settings, about box, closing ------------------------------------------------------------
 
@@ -224,8 +231,14 @@ bool TMainForm::event(QEvent* event) {
       case kWmPortSendFile:
         OnSendFile(e->port());
         break;
+      case kWmSendProgress:
+        OnSendProgress(e->port(), e->param());
+        break;
+      case kWmSendResult:
+        OnSendResult(e->port(), e->param());
+        break;
       default:
-        break;  // progress and result belong to the send dialog
+        break;
     }
     return true;
   }
@@ -277,6 +290,24 @@ void TMainForm::OnPortLed(int port, int state) {
 }
 
 void TMainForm::OnSendFile(int port) { env_.receiver.SendStartFile(port); }
+
+void TMainForm::OnSendProgress(int port, int value) {
+  if (port < 1 || port > kPortCount) return;
+  if (sendForm_ != nullptr && sendForm_->OwnsSend(port)) {
+    sendForm_->OnSendProgress(port, value);
+  } else if (value != -1) {
+    env_.receiver.Sender(port).ProgressTaken();
+  }
+}
+
+void TMainForm::OnSendResult(int port, int result) {
+  if (port < 1 || port > kPortCount || closed_) return;
+  if (sendForm_ != nullptr && sendForm_->OwnsSend(port)) {
+    sendForm_->OnSendResult(port, result);
+  } else {
+    env_.receiver.ShowSendFailure(port);
+  }
+}
 
 void TMainForm::OnLogbookChanged(int port) {
   if (port != kAllPorts && port != ShownPort()) return;

@@ -28,6 +28,7 @@ class QPushButton;
 namespace quillon {
 
 class TLED;
+class TTxForm;
 
 // What the window works with; owned by the windowed application.
 struct MainFormEnv {
@@ -66,7 +67,7 @@ class TMainForm : public QMainWindow {
  private slots:
   void ToggleReception();
   void StartStopClicked(bool pressed);
-  // "&Senden" (F6, TxBtn): the send dialog of a later version opens here.
+  // "&Senden" (F6, TxBtn): the send dialog, modal.
   void OpenSendDialog();
   void ShowAbout();
   void TimerTick();
@@ -94,6 +95,10 @@ class TMainForm : public QMainWindow {
   void OnPortUpdate(int port, bool countersOnly);
   void OnPortLed(int port, int state);
   void OnSendFile(int port);
+  // A send thread's progress (-1: over) and result: to the send dialog while it shows that
+  // port's send, otherwise (the command-line start file) a failure in a box.
+  void OnSendProgress(int port, int value);
+  void OnSendResult(int port, int result);
   void OnLogbookChanged(int port);
   // The status, data and logbook pages and the status bar of the shown port, afresh.
   void RefreshShownPort();
@@ -111,6 +116,7 @@ class TMainForm : public QMainWindow {
   bool logbookStale_ = true;
   std::array<PendingUpdate, kPortCount + 1> pending_{};
   std::string shownFileName_;
+  TTxForm* sendForm_ = nullptr;  // while the send dialog is open
 
   // Components, by the names the window's users know them by.
   QToolButton* StartStopBtn = nullptr;
