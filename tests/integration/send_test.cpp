@@ -20,6 +20,7 @@
 namespace quillon {
 namespace {
 
+using test::kBin;
 using test::kS3;
 using test::kWaitMs;
 using test::Key;
@@ -89,6 +90,57 @@ TEST_P(ReceiverSend, FileArrivesExactlyAndReceptionGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Send, ReceiverSend,
                          testing::Values(SendCase{"StartFile", true}, SendCase{"TxCommand", false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The line-oriented modes through the send thread: each opens the port with its own line
+// settings and reports its result; a UPH or DL file with an overlong line names file and line.
+struct ModeCase {
+  const char* name;
+  int protocol;
+  const char* simOption;
+  std::string content;
+  std::string received;  // empty: the send fails and the message names line 2
+};
+
+class SendThreadModes : public testing::TestWithParam<ModeCase> {};
+
+TEST_P(SendThreadModes, ResultAsTheTerminalSawIt) {
+  const ModeCase& c = GetParam();
+  test::TempDir dir;
+  const std::string file = dir.File("datei.hex");
+  WriteBytes(file, c.content);
+  test::ChildProcess sim;
+  ASSERT_TRUE(sim.Start({kBin + "/quillon-sim", "--pty", c.simOption, "got"}, dir.path()) &&
+              sim.WaitForOutput("\n", kWaitMs));
+  const std::string& out = sim.out();
+  test::RecordingSink sink;
+  auto env = std::make_shared<ReceptionEnv>(sink);
+  env->app.PortSettings[1].PortName = out.substr(5, out.find('\n') - 5);
+  TTxThread sender(env, 1, {});
+  ASSERT_TRUE(sender.Start(c.protocol, file));
+  ASSERT_TRUE(sender.WaitIdle(kWaitMs));
+  if (c.received.empty()) {
+    EXPECT_EQ(sender.Result(), kSendResultFailed);
+    EXPECT_NE(sender.Message().find(file + ", Zeile 2"), std::string::npos) << sender.Message();
+    sim.Signal(SIGTERM);
+  } else {
+    EXPECT_EQ(sender.Result(), kSendResultNone) << sender.Message();
+    sender.Cancel();  // joined: the port is closed and the terminal ends
+    EXPECT_EQ(sim.Wait(kWaitMs), 0) << sim.err();
+    EXPECT_EQ(ReadBytes(dir.File("got")), c.received);
+  }
+  sim.Wait(kWaitMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Send, SendThreadModes,
+    testing::Values(ModeCase{"MsComm", kSendMsComm, "--receive-mscomm", "abc\x01\xff", "abc\x01\xff"},
+                    ModeCase{"Dl", kSendDl, "--receive-dl", "Zeile 1\r\nZeile 2\r\n",
+                             "Zeile 1\r\nZeile 2\r\n"},
+                    ModeCase{"UphLongLine", kSendUph, "--receive-uph",
+                             ":0100000001FE\r\n" + std::string(100, '0') + "\r\n", ""},
+                    ModeCase{"DlLongLine", kSendDl, "--receive-dl",
+                             "A\r\n" + std::string(100, 'x') + "\r\n", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A cancel ends an X-Modem send into lrzsz at once, through the transfer's own means.
 TEST(SendThread, CancelledXModemSendEndsPromptly) {
