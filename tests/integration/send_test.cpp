@@ -2,12 +2,17 @@
 // receiver (the port borrowed from its receive thread and received on again afterwards), and a
 // cancelled X-Modem send into lrzsz.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <future>
+#include <thread>
 #include <string>
 
+#include "common/format.h"
+#include "common/texts.h"
+#include "receive/reception_control.h"
 #include "receive/reception_env.h"
 #include "send/tx_thread.h"
 #include "support/child_process.h"
@@ -37,6 +42,15 @@ std::string SendData() {
     data += line + "\r\n";
   }
   return data;
+}
+
+// Waits for a file to exist.
+bool Appears(const std::string& path) {
+  for (int waited = 0; waited < kWaitMs; waited += 10) {
+    if (access(path.c_str(), F_OK) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 // What a terminal received: the header line, then the data lines.
@@ -141,6 +155,53 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"DlLongLine", kSendDl, "--receive-dl",
                              "A\r\n" + std::string(100, 'x') + "\r\n", ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A receive thread that does not give its port up (it waits for a program a terminal started):
+// after 10 s the send fails, nothing is sent, and the thread goes on once its program ends.
+TEST(SendThread, PortNotReleasedIsAFailedSend) {
+  test::TempDir dir;
+  const std::string started = dir.File("started");
+  const std::string release = dir.File("release");
+  WriteBytes(dir.File("hold.sh"), "#!/bin/sh\ntouch " + started + "\nwhile [ ! -e " + release +
+                                      " ]; do sleep 0.05; done\n");
+  ASSERT_EQ(chmod(dir.File("hold.sh").c_str(), 0755), 0);
+  WriteBytes(dir.File("cmd.txt"), "$exec&wait hold.sh$\r\n");
+  WriteBytes(dir.File("senden.txt"), "nie\r\n");
+  test::ChildProcess sim;
+  ASSERT_TRUE(sim.Start({kBin + "/quillon-sim", "--pty", "--send", "cmd.txt", "--stay"},
+                        dir.path()) &&
+              sim.WaitForOutput("\n", kWaitMs));
+
+  test::RecordingSink sink;
+  auto env = std::make_shared<ReceptionEnv>(sink);
+  env->app.AppInfo.ProgramDir = dir.path() + "/";
+  env->app.AppInfo.IniPath = dir.File("quillon.ini");
+  TQuillonOpt& opt = env->app.PortSettings[1];
+  opt.PortName = sim.out().substr(5, sim.out().find('\n') - 5);
+  opt.Baudrate = 9600;
+  opt.DataBits = 8;
+  opt.StopBits = 1;
+  opt.AckNakRxTimeout = 1000;
+  opt.Enabled = true;
+  opt.FileName = dir.File("daten.txt");
+  env->app.GlobalApp.PortActive[1] = true;
+  ReceptionControl control(env, [](int, const std::string&) {});
+  control.Start();
+  ASSERT_TRUE(Appears(started));
+
+  TTxThread sender(env, 1,
+                   {[&](int port) { return control.RequestPause(port); },
+                    [&](int port) { control.ReleasePause(port); }});
+  ASSERT_TRUE(sender.Start(kSendStandard, dir.File("senden.txt")));
+  ASSERT_TRUE(sender.WaitIdle(kWaitMs));
+  EXPECT_EQ(sender.Result(), kSendResultFailed);
+  EXPECT_EQ(sender.Message(), Format(txt::kSendPortNotReleased, 1)) << "not a failed transfer";
+  WriteBytes(release, "");
+  control.Stop();
+  env->ui.Detach();
+  sim.Signal(SIGTERM);
+  sim.Wait(kWaitMs);
+}
 
 // A cancel ends an X-Modem send into lrzsz at once, through the transfer's own means.
 TEST(SendThread, CancelledXModemSendEndsPromptly) {
