@@ -75,14 +75,20 @@ void TTxThread::Progress(int blocks, int bytes, int percent) {
 void TTxThread::Execute(int protocol, std::string file) {
   SendOutcome outcome;
   if (!lender_.borrow || lender_.borrow(port_)) {
-    PortState(kLedReady);
-    const SendHooks hooks{
-        [this](const std::string& line) { Log(line); },
-        [this](int state) { PortState(state); },
-        [this](int blocks, int bytes, int percent) { Progress(blocks, bytes, percent); }};
-    outcome = RunSend(env_->app.PortSettings[port_], protocol, file, hooks, *cancel_,
-                      &env_->shutdown);
-    PortState(kLedClosed);
+    if (cancel_->Cancelled()) {
+      // Cancelled while the port was being freed: the line is not touched.
+      outcome.result = kSendResultFailed;
+    } else {
+      PortState(kLedReady);
+      const SendHooks hooks{
+          [this](const std::string& line) { Log(line); },
+          [this](int state) { PortState(state); },
+          [this](int blocks, int bytes, int percent) { Progress(blocks, bytes, percent); }};
+      // The settings as they are now (a port without a receive thread has just read them).
+      const TQuillonOpt opt = env_->app.PortSettings[port_];
+      outcome = RunSend(opt, protocol, file, hooks, *cancel_, &env_->shutdown);
+      PortState(kLedClosed);
+    }
   } else {
     // Nothing was sent: said in the logbook and, as a failure, in a box.
     outcome.result = kSendResultFailed;
