@@ -196,6 +196,7 @@ int main(int argc, char** argv) {
         return 1;
       }
       d.oursAloneMs.push_back(static_cast<double>(ours));
+      std::printf("alone %d %-20s ours %6ld ms\n", round, d.name.c_str(), ours);
     }
   }
   bool met = true;

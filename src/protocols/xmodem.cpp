@@ -289,6 +289,12 @@ int BlockSender::RepeatAfterMs(size_t length) const {
   return static_cast<int>(std::min<int64_t>(wait, timings_.silenceMs));
 }
 
+int BlockSender::LateAnswerMs(int repeatMs) const {
+  // A receiver that got both copies answers the second about one answer's time after the first.
+  if (slowestAnswerMs_ < 0) return repeatMs;
+  return static_cast<int>(std::min<int64_t>(repeatMs, std::max<int64_t>(2 * slowestAnswerMs_, timings_.repeatMs)));
+}
+
 BlockSender::Reply BlockSender::Await(bool askMeansNak, int timeoutMs) {
   for (size_t junk = 0; junk <= kMaxFrame; ++junk) {
     const int c = Get(timeoutMs);
@@ -343,7 +349,7 @@ int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool
     }
     switch (reply) {
       case Reply::kAck:
-        if (repeatedOnSilence && !DropLateAnswers(repeatMs)) return kFailed;
+        if (repeatedOnSilence && !DropLateAnswers(LateAnswerMs(repeatMs))) return kFailed;
         return kDone;
       case Reply::kCancelled:
         return kFailed;

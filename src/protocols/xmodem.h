@@ -27,7 +27,7 @@ struct XyTimings {
   // acknowledgement, but not sooner than this; not before the first acknowledgement,
   // nor for the end, which a receiver may take only after a quiet spell. A receiver that
   // dropped the block would otherwise wait for its own, far longer time-out.
-  int repeatMs = 100;
+  int repeatMs = 50;
 };
 
 [[nodiscard]] int XmodemReceive(Line& line, const std::string& targetPath, const Progress& progress,
@@ -127,6 +127,8 @@ class BlockSender : public XyLink {
   // answers until the line is quiet; a request ('C') is kept for the next step. False when the
   // receiver cancelled.
   [[nodiscard]] bool DropLateAnswers(int quietMs);
+  // The quiet that ends DropLateAnswers after a block that was repeated every `repeatMs`.
+  int LateAnswerMs(int repeatMs) const;
 
   CheckKind check_ = CheckKind::kCrc16;
   int64_t slowestAnswerMs_ = -1;  // the longest recent wait for an acknowledgement
