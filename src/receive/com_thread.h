@@ -127,7 +127,8 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   const int PortNo_;
   std::unique_ptr<TOrvAckNak> AckNak;
   LibraryPort* LibPort = nullptr;  // port_mutex_; the line's holder during a modem transfer
-  SendCancel* UpdateCancel = nullptr;  // port_mutex_; ends a running "$s^update" send
+  // port_mutex_; ends a running "$s^update" send.
+  SendCancel* UpdateCancel = nullptr;
   std::unique_ptr<TOrvFile32> OutFile;
   std::string TempFileName;
   std::array<std::string, 3> TargetNames;

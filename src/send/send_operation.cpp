@@ -11,7 +11,7 @@
 
 // The three line-oriented send modes come with their own protocol classes.
 #if __has_include("protocols/ms_comm.h") && __has_include("protocols/uph.h") && \
-    __has_include("protocols/dl.h")
+                                                          __has_include("protocols/dl.h")
 #include "protocols/dl.h"
 #include "protocols/ms_comm.h"
 #include "protocols/uph.h"
@@ -84,7 +84,11 @@ class Sender {
  public:
   Sender(const TQuillonOpt& opt, int protocol, const std::string& file, const SendHooks& hooks,
          SendCancel& cancel, const ShutdownState* shutdown)
-      : opt_(opt), protocol_(protocol), file_(file), hooks_(hooks), cancel_(cancel),
+      : opt_(opt),
+        protocol_(protocol),
+        file_(file),
+        hooks_(hooks),
+        cancel_(cancel),
         shutdown_(shutdown) {}
 
   SendOutcome Run() {

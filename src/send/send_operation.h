@@ -40,16 +40,19 @@ struct SendProtocolItem {
   const char* text;
   int code;
 };
-inline constexpr SendProtocolItem kSendProtocols[] = {
-    {"Standard ( Nexa ACK-/NAK )", kSendStandard}, {"MSCOMM", kSendMsComm}, {"UPH", kSendUph},
-    {"DL", kSendDl}, {"X-Modem", kSendXModem}, {"Y-Modem", kSendYModem},
-    {"Z-Modem", kSendZModem}};
+inline constexpr SendProtocolItem kSendProtocols[] = {{"Standard ( Nexa ACK-/NAK )", kSendStandard},
+                                                      {"MSCOMM", kSendMsComm},
+                                                      {"UPH", kSendUph},
+                                                      {"DL", kSendDl},
+                                                      {"X-Modem", kSendXModem},
+                                                      {"Y-Modem", kSendYModem},
+                                                      {"Z-Modem", kSendZModem}};
 // The code of a protocol text; 0 for an unknown text.
 int SendProtocolCode(const std::string& text);
 
 struct SendHooks {
-  std::function<void(const std::string& line)> log;          // a logbook line of the port
-  std::function<void(int state)> portState;                  // LED state of the port
+  std::function<void(const std::string& line)> log;  // a logbook line of the port
+  std::function<void(int state)> portState;          // LED state of the port
   std::function<void(int blocks, int bytes, int percent)> progress;
 };
 
@@ -73,7 +76,7 @@ class SendCancel {
  private:
   std::mutex mutex_;
   std::atomic<bool> cancelled_{false};
-  TOrvComm* comm_ = nullptr;     // mutex_
+  TOrvComm* comm_ = nullptr;        // mutex_
   LibraryPort* library_ = nullptr;  // mutex_
 };
 

@@ -81,8 +81,7 @@ void TTxThread::Execute(int protocol, std::string file) {
     } else {
       PortState(kLedReady);
       const SendHooks hooks{
-          [this](const std::string& line) { Log(line); },
-          [this](int state) { PortState(state); },
+          [this](const std::string& line) { Log(line); }, [this](int state) { PortState(state); },
           [this](int blocks, int bytes, int percent) { Progress(blocks, bytes, percent); }};
       // The settings as they are now (a port without a receive thread has just read them).
       const TQuillonOpt opt = env_->app.PortSettings[port_];

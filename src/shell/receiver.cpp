@@ -12,9 +12,8 @@ constexpr int kSendEndWaitMs = 15000;
 Receiver::Receiver(UiSink& face)
     : env_(std::make_shared<ReceptionEnv>(face)),
       logbook_(env_->app, env_->status, face),
-      reception_(env_, [this](int port, const std::string& text) {
-        logbook_.AddLine(port, text);
-      }) {}
+      reception_(env_,
+                 [this](int port, const std::string& text) { logbook_.AddLine(port, text); }) {}
 
 Receiver::~Receiver() { Exit(); }
 
@@ -35,15 +34,14 @@ TTxThread& Receiver::Sender(int port) {
   if (!sender) {
     // The send thread borrows the port under the same lock the main thread takes for starting
     // and stopping reception, so the receive thread it pauses cannot go away meanwhile.
-    PortLender lender{
-        [this](int p) {
-          std::lock_guard lock(receptionLock_);
-          return reception_.RequestPause(p);
-        },
-        [this](int p) {
-          std::lock_guard lock(receptionLock_);
-          reception_.ReleasePause(p);
-        }};
+    PortLender lender{[this](int p) {
+                        std::lock_guard lock(receptionLock_);
+                        return reception_.RequestPause(p);
+                      },
+                      [this](int p) {
+                        std::lock_guard lock(receptionLock_);
+                        reception_.ReleasePause(p);
+                      }};
     sender = std::make_unique<TTxThread>(env_, port, std::move(lender));
   }
   return *sender;

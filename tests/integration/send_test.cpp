@@ -2,13 +2,13 @@
 // receiver (the port borrowed from its receive thread and received on again afterwards), and a
 // cancelled X-Modem send into lrzsz.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <future>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "common/format.h"
 #include "common/texts.h"
@@ -26,9 +26,9 @@ namespace quillon {
 namespace {
 
 using test::kBin;
+using test::Key;
 using test::kS3;
 using test::kWaitMs;
-using test::Key;
 using test::ReadBytes;
 using test::Station;
 using test::WriteBytes;
@@ -96,7 +96,8 @@ TEST_P(ReceiverSend, FileArrivesExactlyAndReceptionGoesOn) {
   EXPECT_EQ(Body(ReadBytes(s.dir.File("got.txt"))), data);
   EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "1QUILLON-SIM,data.txt\r\n+danach\r\n");
   if (!GetParam().fromCommandLine) {
-    EXPECT_EQ(Body(ReadBytes(s.dir.File("error.txt"))), "$Error:Datei fehlt.txt nicht gefunden$\r\n")
+    EXPECT_EQ(Body(ReadBytes(s.dir.File("error.txt"))),
+              "$Error:Datei fehlt.txt nicht gefunden$\r\n")
         << "a missing file is told to the terminal";
   }
 }
@@ -147,13 +148,13 @@ TEST_P(SendThreadModes, ResultAsTheTerminalSawIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Send, SendThreadModes,
-    testing::Values(ModeCase{"MsComm", kSendMsComm, "--receive-mscomm", "abc\x01\xff", "abc\x01\xff"},
-                    ModeCase{"Dl", kSendDl, "--receive-dl", "Zeile 1\r\nZeile 2\r\n",
-                             "Zeile 1\r\nZeile 2\r\n"},
-                    ModeCase{"UphLongLine", kSendUph, "--receive-uph",
-                             ":0100000001FE\r\n" + std::string(100, '0') + "\r\n", ""},
-                    ModeCase{"DlLongLine", kSendDl, "--receive-dl",
-                             "A\r\n" + std::string(100, 'x') + "\r\n", ""}),
+    testing::Values(
+        ModeCase{"MsComm", kSendMsComm, "--receive-mscomm", "abc\x01\xff", "abc\x01\xff"},
+        ModeCase{"Dl", kSendDl, "--receive-dl", "Zeile 1\r\nZeile 2\r\n", "Zeile 1\r\nZeile 2\r\n"},
+        ModeCase{"UphLongLine", kSendUph, "--receive-uph",
+                 ":0100000001FE\r\n" + std::string(100, '0') + "\r\n", ""},
+        ModeCase{"DlLongLine", kSendDl, "--receive-dl", "A\r\n" + std::string(100, 'x') + "\r\n",
+                 ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A receive thread that does not give its port up (it waits for a program a terminal started):
@@ -168,9 +169,9 @@ TEST(SendThread, PortNotReleasedIsAFailedSend) {
   WriteBytes(dir.File("cmd.txt"), "$exec&wait hold.sh$\r\n");
   WriteBytes(dir.File("senden.txt"), "nie\r\n");
   test::ChildProcess sim;
-  ASSERT_TRUE(sim.Start({kBin + "/quillon-sim", "--pty", "--send", "cmd.txt", "--stay"},
-                        dir.path()) &&
-              sim.WaitForOutput("\n", kWaitMs));
+  ASSERT_TRUE(
+      sim.Start({kBin + "/quillon-sim", "--pty", "--send", "cmd.txt", "--stay"}, dir.path()) &&
+      sim.WaitForOutput("\n", kWaitMs));
 
   test::RecordingSink sink;
   auto env = std::make_shared<ReceptionEnv>(sink);
@@ -211,9 +212,8 @@ TEST(SendThread, CancelledXModemSendEndsPromptly) {
   test::FaultRelay relay(ours.master(), theirs.master(), {});
   WriteBytes(dir.File("gross.dat"), std::string(16 << 20, 'x'));
   test::ChildProcess rx;
-  ASSERT_TRUE(rx.Start({"/bin/sh", "-c",
-                        "exec rx -cq got <" + theirs.path() + " >" + theirs.path()},
-                       dir.path()));
+  ASSERT_TRUE(rx.Start(
+      {"/bin/sh", "-c", "exec rx -cq got <" + theirs.path() + " >" + theirs.path()}, dir.path()));
 
   test::RecordingSink sink;
   auto env = std::make_shared<ReceptionEnv>(sink);
@@ -222,7 +222,8 @@ TEST(SendThread, CancelledXModemSendEndsPromptly) {
   TTxThread sender(env, 1, {});
   ASSERT_TRUE(sender.Start(kSendXModem, dir.File("gross.dat")));
   // Under way: the first block went over.
-  while (sender.Blocks() == 0 && sender.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (sender.Blocks() == 0 && sender.Running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_TRUE(sender.Running()) << "the file is large enough to be cancelled";
 
   auto cancelled = std::async(std::launch::async, [&] { sender.Cancel(); });

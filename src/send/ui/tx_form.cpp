@@ -129,7 +129,7 @@ void TTxForm::LoadLastUsed() {
   lastFile_ = Utf8(last.File);
   FileNameEdit->setText(lastFile_);
   PortBox->setCurrentIndex(last.PortIndex >= 0 && last.PortIndex < PortBox->count() ? last.PortIndex
-                                                                                      : 0);
+                                                                                    : 0);
   if (last.ProtocolIndex >= 0 && last.ProtocolIndex < ProtocolBox->count())
     ProtocolBox->setCurrentIndex(last.ProtocolIndex);
 }
@@ -138,8 +138,8 @@ void TTxForm::StoreLastUsed(bool withFile) {
   SettingsStore store(receiver_.app(), sink_);
   if (withFile) lastFile_ = FileNameEdit->text();
   // A settings file that cannot be written costs only the remembered choice.
-  (void)store.WriteLastSendFile(LastSendFile{lastFile_.toStdString(), PortBox->currentIndex(),
-                                             ProtocolBox->currentIndex()});
+  (void)store.WriteLastSendFile(
+      LastSendFile{lastFile_.toStdString(), PortBox->currentIndex(), ProtocolBox->currentIndex()});
 }
 
 void TTxForm::SrchBtnClick() {

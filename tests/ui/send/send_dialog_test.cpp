@@ -1,7 +1,5 @@
 // The send dialog as the user meets it: the present ports, "&Senden" only for an existing file,
 // a standard send that arrives, a cancelled X-Modem send, the choice remembered.
-#include "send/ui/tx_form.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -12,6 +10,7 @@
 
 #include "../shell/box_answerer.h"
 #include "../shell/window_fixture.h"
+#include "send/ui/tx_form.h"
 
 namespace quillon {
 namespace {
