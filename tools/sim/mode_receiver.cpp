@@ -107,17 +107,28 @@ std::string LineFault(const std::string& line) {
 
 bool ReceiveLines(Session& s) {
   const Options& o = s.options;
+  // After a transfer of our own the lines come once the other side has handed its line over to
+  // the send, which may close and reopen it and change its settings: until the first byte the
+  // wait is the one for an opening line, and a hang-up in between is waited through.
+  const bool afterTransfer = !o.sendFile.empty();
   std::string content;
   std::string line;
   int lines = 0;
   std::string fault;
   bool refusing = false;
+  bool begun = false;
   for (;;) {
     std::uint8_t b = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(o.finalTimeoutMs);
-    const Io io = s.line.ReadByte(deadline, b);
+    const int waitMs = afterTransfer && !begun ? o.openTimeoutMs : o.finalTimeoutMs;
+    const Io io = s.line.ReadByte(Clock::now() + std::chrono::milliseconds(waitMs), b);
+    if (io == Io::kClosed && afterTransfer && !begun) {
+      const Io back = s.line.WaitForPeer(o.openTimeoutMs);
+      if (back != Io::kOk) return s.Fail("Warten auf die Textzeilen: " + Describe(back));
+      continue;
+    }
     if (io == Io::kClosed || io == Io::kTimeout) break;
     if (io != Io::kOk) return s.Fail("Empfang: " + Describe(io));
+    begun = true;
     line += static_cast<char>(b);
     if (b != '\n') continue;
     if (o.silentAfter > 0 && lines >= o.silentAfter) return StaySilent(s, lines);

@@ -50,6 +50,9 @@ bool Receive(Session& s, const std::string& file) {
 bool SendAfter(Session& s) {
   std::ifstream in(s.options.thenSendFile, std::ios::binary);
   if (!in.is_open()) return s.Fail("Datei " + s.options.thenSendFile + " kann nicht gelesen werden");
+  // The other side may just be opening its line again, after a send of its own.
+  const Io io = s.line.WaitForPeer(s.options.openTimeoutMs);
+  if (io != Io::kOk) return s.Fail("Warten auf die Leitung: " + Describe(io));
   const std::string header =
       "QUILLON-SIM," + std::filesystem::path(s.options.thenSendFile).filename().string();
   std::ostringstream content;
@@ -64,7 +67,6 @@ bool SendAfter(Session& s) {
 
 bool RunTerminal(Session& s, const std::string& sendContent) {
   const Options& o = s.options;
-  if (o.sendMode != SendMode::kNone) return ReceiveInSendMode(s);
   if (!o.sendFile.empty()) {
     if (!SendAll(s, sendContent)) return false;
   } else {
@@ -75,6 +77,7 @@ bool RunTerminal(Session& s, const std::string& sendContent) {
   for (const std::string& file : o.receiveFiles) {
     if (!Receive(s, file)) return false;
   }
+  if (o.sendMode != SendMode::kNone && !ReceiveInSendMode(s)) return false;
   return o.thenSendFile.empty() || SendAfter(s);
 }
 
