@@ -1,6 +1,6 @@
-// Sending files to terminals: the command-line start file and "$tx" through the running
-// receiver (the port borrowed from its receive thread and received on again afterwards), and a
-// cancelled X-Modem send into lrzsz.
+// Sending files to terminals: the command-line start file, "$tx" and "$s^update" through the
+// running receiver (the port borrowed from its receive thread and received on again afterwards),
+// and cancelled sends: into lrzsz and while the port is being freed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -33,12 +33,13 @@ using test::ReadBytes;
 using test::Station;
 using test::WriteBytes;
 
-// Lines of every printable kind, some near the block's limit.
-std::string SendData() {
+// Lines of every printable kind, some near the mode's longest line (a block's or a plain
+// line's).
+std::string SendData(int longest) {
   std::string data;
   for (int i = 0; i < 120; ++i) {
     std::string line = "Zeile " + std::to_string(i) + " ";
-    for (int c = 0; c < (i * 7) % 240; ++c) line += static_cast<char>(' ' + (i + c) % 95);
+    for (int c = 0; c < (i * 7) % longest; ++c) line += static_cast<char>(' ' + (i + c) % 95);
     data += line + "\r\n";
   }
   return data;
@@ -59,25 +60,33 @@ std::string Body(const std::string& received) {
   return end == std::string::npos ? std::string() : received.substr(end + 2);
 }
 
+enum class Way { kStartFile, kTxCommand, kUpdateCommand };
+
 struct SendCase {
   const char* name;
-  bool fromCommandLine;  // else by a "$tx" command of the terminal
+  Way way;
 };
 
 class ReceiverSend : public testing::TestWithParam<SendCase> {};
 
 TEST_P(ReceiverSend, FileArrivesExactlyAndReceptionGoesOn) {
   Station s;
-  const std::string data = SendData();
+  const Way way = GetParam().way;
+  // "$s^update" sends plain lines (DL mode): at most 97 characters before CR LF.
+  const std::string data = SendData(way == Way::kUpdateCommand ? 85 : 240);
   WriteBytes(s.dir.File("senden.txt"), data);
   WriteBytes(s.dir.File("data.txt"), "danach\r\n");
   std::vector<std::string> terminal = {"--receive", "got.txt"};
   std::vector<std::string> args;
-  if (GetParam().fromCommandLine) {
+  if (way == Way::kStartFile) {
     args = {"/com1 tx:" + s.dir.File("senden.txt")};
-  } else {
+  } else if (way == Way::kTxCommand) {
     WriteBytes(s.dir.File("cmd.txt"), "$tx senden.txt$\r\n$tx fehlt.txt$\r\n");
     terminal = {"--send", "cmd.txt", "--receive", "got.txt", "--receive", "error.txt"};
+  } else {
+    // The lines end the send by falling silent for the final time-out.
+    WriteBytes(s.dir.File("cmd.txt"), "$s^update senden.txt$\r\n");
+    terminal = {"--send", "cmd.txt", "--receive-dl", "got.txt", "--final-timeout", "2000"};
   }
   terminal.insert(terminal.end(), {"--then-send", "data.txt"});
   ASSERT_TRUE(s.Terminal(1, terminal));
@@ -88,14 +97,18 @@ TEST_P(ReceiverSend, FileArrivesExactlyAndReceptionGoesOn) {
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")},
              {Key(test::kS8, "Protokolldatei"), "2"}});
   ASSERT_TRUE(s.StartReceiver(args));
+  // "$s^update" waits 10 s before it sends.
+  ASSERT_TRUE(s.sims[1]->WaitForOutput("SENT AFTER", 3 * kWaitMs))
+      << s.sims[1]->err() << s.receiver.out();
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.receiver.out();
   ASSERT_TRUE(s.receiver.WaitForOutput("ziel.dat abgespeichert", kWaitMs)) << s.receiver.out();
   EXPECT_EQ(s.StopReceiver(), 0);
   close(holder);
 
-  EXPECT_EQ(Body(ReadBytes(s.dir.File("got.txt"))), data);
+  const std::string got = ReadBytes(s.dir.File("got.txt"));
+  EXPECT_EQ(way == Way::kUpdateCommand ? got : Body(got), data);
   EXPECT_EQ(ReadBytes(s.dir.File("ziel.dat")), "1QUILLON-SIM,data.txt\r\n+danach\r\n");
-  if (!GetParam().fromCommandLine) {
+  if (way == Way::kTxCommand) {
     EXPECT_EQ(Body(ReadBytes(s.dir.File("error.txt"))),
               "$Error:Datei fehlt.txt nicht gefunden$\r\n")
         << "a missing file is told to the terminal";
@@ -103,7 +116,9 @@ TEST_P(ReceiverSend, FileArrivesExactlyAndReceptionGoesOn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Send, ReceiverSend,
-                         testing::Values(SendCase{"StartFile", true}, SendCase{"TxCommand", false}),
+                         testing::Values(SendCase{"StartFile", Way::kStartFile},
+                                         SendCase{"TxCommand", Way::kTxCommand},
+                                         SendCase{"UpdateCommand", Way::kUpdateCommand}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The line-oriented modes through the send thread: each opens the port with its own line
