@@ -9,11 +9,19 @@ namespace quillon {
 TTxThread::TTxThread(std::shared_ptr<ReceptionEnv> env, int port, PortLender lender)
     : env_(std::move(env)), port_(port), lender_(std::move(lender)) {}
 
-TTxThread::~TTxThread() { Cancel(); }
+TTxThread::~TTxThread() {
+  Cancel();
+  if (lender_thread_.joinable()) lender_thread_.join();
+}
 
 bool TTxThread::Start(int protocol, const std::string& file) {
   if (running_.load()) return false;
+  {
+    std::lock_guard lock(lendMutex_);
+    if (!giveBackDone_) return false;
+  }
   Join();
+  if (lender_thread_.joinable()) lender_thread_.join();
   cancel_ = std::make_unique<SendCancel>();
   blocks_ = 0;
   bytes_ = 0;
@@ -31,6 +39,11 @@ bool TTxThread::Start(int protocol, const std::string& file) {
 
 void TTxThread::Cancel() {
   if (cancel_) cancel_->Cancel();
+  {
+    // Taken so the send thread either sees the cancel or is already waiting for this wake-up.
+    std::lock_guard lock(lendMutex_);
+  }
+  lendChanged_.notify_all();
   Join();
 }
 
@@ -72,30 +85,63 @@ void TTxThread::Progress(int blocks, int bytes, int percent) {
   if (!progressPending_.exchange(true)) env_->ui.PostSendProgress(port_, 0);
 }
 
+TTxThread::Lending TTxThread::Borrow() {
+  if (!lender_.borrow) return Lending::kLent;
+  if (cancel_->Cancelled()) return Lending::kCancelled;  // nothing borrowed, nothing to give back
+  std::unique_lock lock(lendMutex_);
+  lendOver_ = false;
+  lent_ = false;
+  lendLeft_ = false;
+  giveBackDone_ = false;
+  lender_thread_ = std::thread([this] { Lend(); });
+  lendChanged_.wait(lock, [this] { return lendOver_ || cancel_->Cancelled(); });
+  if (lendOver_) return lent_ ? Lending::kLent : Lending::kRefused;
+  lendLeft_ = true;
+  return Lending::kCancelled;
+}
+
+void TTxThread::Lend() {
+  const bool lent = lender_.borrow(port_);
+  bool giveBackHere = false;
+  {
+    std::lock_guard lock(lendMutex_);
+    lendOver_ = true;
+    lent_ = lent;
+    giveBackHere = lendLeft_;
+  }
+  lendChanged_.notify_all();
+  if (giveBackHere) GiveBack();
+}
+
+void TTxThread::GiveBack() {
+  if (lender_.giveBack) lender_.giveBack(port_);
+  std::lock_guard lock(lendMutex_);
+  giveBackDone_ = true;
+}
+
 void TTxThread::Execute(int protocol, std::string file) {
   SendOutcome outcome;
-  if (!lender_.borrow || lender_.borrow(port_)) {
-    if (cancel_->Cancelled()) {
-      // Cancelled while the port was being freed: the line is not touched.
-      outcome.result = kSendResultFailed;
-    } else {
-      PortState(kLedReady);
-      const SendHooks hooks{
-          [this](const std::string& line) { Log(line); }, [this](int state) { PortState(state); },
-          [this](int blocks, int bytes, int percent) { Progress(blocks, bytes, percent); }};
-      // The settings as they are now (a port without a receive thread has just read them).
-      const TQuillonOpt opt = env_->app.PortSettings[port_];
-      outcome = RunSend(opt, protocol, file, hooks, *cancel_, &env_->shutdown);
-      PortState(kLedClosed);
-    }
-  } else {
+  const Lending lending = Borrow();
+  if (lending == Lending::kRefused) {
     // Nothing was sent: said in the logbook and, as a failure, in a box.
     outcome.result = kSendResultFailed;
     outcome.message = Format(txt::kSendPortNotReleased, port_);
     Log(outcome.message);
     PortState(kLedError);
+  } else if (lending == Lending::kCancelled || cancel_->Cancelled()) {
+    // Cancelled while the port was being freed: the line is not touched.
+    outcome.result = kSendResultFailed;
+  } else {
+    PortState(kLedReady);
+    const SendHooks hooks{
+        [this](const std::string& line) { Log(line); }, [this](int state) { PortState(state); },
+        [this](int blocks, int bytes, int percent) { Progress(blocks, bytes, percent); }};
+    // The settings as they are now (a port without a receive thread has just read them).
+    const TQuillonOpt opt = env_->app.PortSettings[port_];
+    outcome = RunSend(opt, protocol, file, hooks, *cancel_, &env_->shutdown);
+    PortState(kLedClosed);
   }
-  if (lender_.giveBack) lender_.giveBack(port_);
+  if (lending != Lending::kCancelled) GiveBack();
   {
     std::lock_guard lock(mutex_);
     message_ = outcome.message;

@@ -8,7 +8,8 @@
 // reads them when it handles the posted messages. A progress message is posted only while none
 // is pending; the main thread clears the flag with ProgressTaken().
 //
-// Main thread: Start, Cancel, Reap and the readers. The send itself runs on its own std::thread.
+// Main thread: Start, Cancel, Reap and the readers. The send itself runs on its own std::thread,
+// the borrow of its port on another.
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -22,9 +23,11 @@
 
 namespace quillon {
 
-// How a send gets its port. Both are called on the send thread. `borrow` waits (bounded) for
-// the port's receive thread to give the port up and says whether it did; `giveBack` follows
-// every borrow, also a refused one.
+// How a send gets its port. `borrow` waits (bounded) for the port's receive thread to give the
+// port up and says whether it did; `giveBack` follows every borrow, also a refused one.
+// `borrow` runs on a thread of its own, so that a cancel need not wait for it; `giveBack` runs on
+// the send thread, or on the borrow's thread once the borrow is over when the send was cancelled
+// during it.
 struct PortLender {
   std::function<bool(int port)> borrow;
   std::function<void(int port)> giveBack;
@@ -33,15 +36,17 @@ struct PortLender {
 class TTxThread {
  public:
   TTxThread(std::shared_ptr<ReceptionEnv> env, int port, PortLender lender);
-  // Ends a running send (cancelled) and waits for it.
+  // Ends a running send (cancelled) and waits for it and for its port to be back.
   ~TTxThread();
   TTxThread(const TTxThread&) = delete;
   TTxThread& operator=(const TTxThread&) = delete;
 
-  // Starts sending `file` with `protocol`; false while the previous send still runs.
+  // Starts sending `file` with `protocol`; false while the previous send still runs or its
+  // port is still on its way back after a cancel.
   bool Start(int protocol, const std::string& file);
   bool Running() const { return running_.load(); }
-  // Ends the running send through its protocol's own cancel and waits for the thread's end.
+  // Ends the running send through its protocol's own cancel and waits for the thread's end,
+  // which comes at once also while the port is being freed.
   void Cancel();
   // Waits up to `ms` for the running send to end; true when none runs any more.
   bool WaitIdle(int ms);
@@ -57,6 +62,12 @@ class TTxThread {
 
  private:
   void Execute(int protocol, std::string file);
+  enum class Lending { kLent, kRefused, kCancelled };
+  // Borrows the port on the lending thread and waits for its answer or a cancel. After kCancelled
+  // the port is not the send's to give back: the lending thread does that once its borrow ends.
+  Lending Borrow();
+  void Lend();
+  void GiveBack();
   void Log(const std::string& line);
   void PortState(int state);
   void Progress(int blocks, int bytes, int percent);
@@ -76,6 +87,16 @@ class TTxThread {
   std::string message_;  // mutex_
   std::condition_variable ended_;
   std::thread thread_;
+
+  // The borrow of the current send. lendMutex_ guards the flags; lendChanged_ wakes the send
+  // thread when the borrow ends or the send is cancelled.
+  std::mutex lendMutex_;
+  std::condition_variable lendChanged_;
+  bool lendOver_ = false;     // lendMutex_; the borrow has returned
+  bool lent_ = false;         // lendMutex_; its answer
+  bool lendLeft_ = false;     // lendMutex_; the send no longer waits: the lender gives back
+  bool giveBackDone_ = true;  // lendMutex_; the port is back (or was never borrowed)
+  std::thread lender_thread_;
 };
 
 }  // namespace quillon

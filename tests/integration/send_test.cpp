@@ -173,8 +173,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A receive thread that does not give its port up (it waits for a program a terminal started):
-// after 10 s the send fails, nothing is sent, and the thread goes on once its program ends.
-TEST(SendThread, PortNotReleasedIsAFailedSend) {
+// after 10 s the send fails, nothing is sent, and the thread goes on once its program ends. A
+// cancel meanwhile ends the send at once, and the port still goes back when the wait is over.
+class SendThreadHeldPort : public testing::TestWithParam<bool> {};
+
+TEST_P(SendThreadHeldPort, FailsOrEndsOnCancel) {
+  const bool cancel = GetParam();
   test::TempDir dir;
   const std::string started = dir.File("started");
   const std::string release = dir.File("release");
@@ -205,19 +209,42 @@ TEST(SendThread, PortNotReleasedIsAFailedSend) {
   control.Start();
   ASSERT_TRUE(Appears(started));
 
+  std::promise<void> borrowing;
+  std::promise<void> givenBack;
   TTxThread sender(env, 1,
-                   {[&](int port) { return control.RequestPause(port); },
-                    [&](int port) { control.ReleasePause(port); }});
+                   {[&](int port) {
+                      borrowing.set_value();
+                      return control.RequestPause(port);
+                    },
+                    [&](int port) {
+                      control.ReleasePause(port);
+                      givenBack.set_value();
+                    }});
   ASSERT_TRUE(sender.Start(kSendStandard, dir.File("senden.txt")));
-  ASSERT_TRUE(sender.WaitIdle(kWaitMs));
+  if (cancel) {
+    borrowing.get_future().wait();
+    // Well below the 10 s the port is waited for.
+    auto cancelled = std::async(std::launch::async, [&] { sender.Cancel(); });
+    ASSERT_EQ(cancelled.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(sender.Message(), "") << "a cancel is no failure to tell";
+  } else {
+    ASSERT_TRUE(sender.WaitIdle(kWaitMs));
+    EXPECT_EQ(sender.Message(), Format(txt::kSendPortNotReleased, 1)) << "not a failed transfer";
+  }
   EXPECT_EQ(sender.Result(), kSendResultFailed);
-  EXPECT_EQ(sender.Message(), Format(txt::kSendPortNotReleased, 1)) << "not a failed transfer";
+  // Its program over, the thread gives the port up to a borrow still waiting, which hands it
+  // back.
   WriteBytes(release, "");
+  EXPECT_EQ(givenBack.get_future().wait_for(std::chrono::milliseconds(kWaitMs)),
+            std::future_status::ready);
   control.Stop();
   env->ui.Detach();
   sim.Signal(SIGTERM);
   sim.Wait(kWaitMs);
 }
+
+INSTANTIATE_TEST_SUITE_P(SendThread, SendThreadHeldPort, testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Cancelled" : "Waited"; });
 
 // A cancel ends an X-Modem send into lrzsz at once, through the transfer's own means.
 TEST(SendThread, CancelledXModemSendEndsPromptly) {
