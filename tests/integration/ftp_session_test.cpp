@@ -19,7 +19,8 @@ namespace quillon::net {
 namespace {
 
 constexpr int kWaitMs = 20000;
-const std::string kBinaryContent("line 1\r\nline 2\n\0\xff\x80 end", 24);
+constexpr char kBinaryBytes[] = "line 1\r\nline 2\n\0\xff\x80 end";
+const std::string kBinaryContent(kBinaryBytes, sizeof kBinaryBytes - 1);  // the NUL inside stays
 
 // What a session showed through its observer.
 struct Seen {
