@@ -40,24 +40,12 @@ void TOrvAckNak::StepCounter() {
 }
 
 int TOrvAckNak::WaitResponse(int timeoutMs) {
-  const int saved = timeout_;
-  timeout_ = timeoutMs;
-  int result = rc::kTimeout;
-  for (;;) {
-    uint8_t c = 0;
-    const int r = ReadChar(c);
-    if (r != 1) {
-      result = r;
-      break;
-    }
-    if (c == kAck || c == kNak || c == kEnq) {
-      result = c == kAck ? rc::kAck : c == kNak ? rc::kNak : rc::kEnq;
-      SetLastError(rc::kOk);
-      break;
-    }
-  }
-  timeout_ = saved;
-  return result;
+  static constexpr char kAnswers[] = {static_cast<char>(kAck), static_cast<char>(kNak), static_cast<char>(kEnq)};
+  uint8_t c = 0;
+  const int r = ReadUntilOneOf(std::string_view(kAnswers, sizeof kAnswers), timeoutMs, c);
+  if (r != 1) return r;
+  SetLastError(rc::kOk);
+  return c == kAck ? rc::kAck : c == kNak ? rc::kNak : rc::kEnq;
 }
 
 int TOrvAckNak::WaitForStart() {

@@ -50,20 +50,9 @@ int TOrvDL::Open(const std::string& portName) {
 }
 
 int TOrvDL::WaitAck(int timeoutMs) {
-  const int saved = timeout_;
-  timeout_ = timeoutMs;
-  int result = rc::kOk;
-  for (;;) {
-    uint8_t c = 0;
-    const int r = ReadChar(c);
-    if (r != 1) {
-      result = r;
-      break;
-    }
-    if (c == acknak::kAck) break;
-  }
-  timeout_ = saved;
-  return result;
+  uint8_t c = 0;
+  const int r = ReadUntilOneOf(std::string_view("\x06", 1), timeoutMs, c);
+  return r == 1 ? rc::kOk : r;
 }
 
 int TOrvDL::SendLine(const std::string& line) {

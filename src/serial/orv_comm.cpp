@@ -148,6 +148,17 @@ int TOrvComm::Purge(int queue) {
   return device_.TakeLineError() ? Fail(rc::kPurgeRxFailed) : rc::kOk;
 }
 
+int TOrvComm::ReadUntilOneOf(std::string_view wanted, int timeoutMs, uint8_t& c) {
+  const int saved = timeout_;
+  timeout_ = timeoutMs;
+  int result = 0;
+  do {
+    result = ReadChar(c);
+  } while (result == 1 && wanted.find(static_cast<char>(c)) == std::string_view::npos);
+  timeout_ = saved;
+  return result;
+}
+
 int TOrvComm::ReadChar(uint8_t& c) {
   c = 0;
   if (!device_.IsOpen()) return Fail(rc::kNotOpen);

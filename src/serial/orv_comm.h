@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/shutdown_state.h"
@@ -48,6 +49,9 @@ class TOrvComm {
 
   // 1 when a character was read, else a negative code.
   int ReadChar(uint8_t& c);
+  // Reads, skipping other characters, until one of `wanted` comes within `timeoutMs` (the
+  // port's time-out meanwhile): 1 with it in `c`, or the code of the read that brought nothing.
+  int ReadUntilOneOf(std::string_view wanted, int timeoutMs, uint8_t& c);
   // `buffer` holds maxCount + 1 bytes; returns the number of characters taken from the line.
   int Gets(char* buffer, int maxCount, int terminator);
   int ReadBlock(char* buffer, int count);
