@@ -129,12 +129,6 @@ long LrzszSending(const Protocol& p, const test::TempDir& from, const std::strin
   return LrzszResult(exit, ms, Same(to.File("data"), data));
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return -1;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 struct Direction {
   std::string name;
   const Protocol* protocol;
@@ -154,10 +148,7 @@ int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const int mib = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
   test::TempDir from;
-  std::string data(static_cast<size_t>(mib) << 20, '\0');
-  std::mt19937 random(12345);
-  for (char& c : data) c = static_cast<char>(random());
-  test::WriteBytes(from.File("data"), data);
+  const std::string data = RandomDataFile(from, mib);
 
   static const Protocol kX{"X-Modem-1K", "sx -kq", "rx -cq data", false};
   static const Protocol kY{"Y-Modem", "sb -q", "rb -q", true};

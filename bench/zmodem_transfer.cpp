@@ -89,11 +89,6 @@ long LrzszSending(const test::TempDir& from, const std::string& data) {
   return ended && Same(to.File("data"), data) ? ms : -1;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 std::vector<double> Unstalled(const std::vector<double>& ms) {
   std::vector<double> kept;
   for (const double v : ms) {
@@ -115,10 +110,7 @@ int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const int mib = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
   test::TempDir from;
-  std::string data(static_cast<size_t>(mib) << 20, '\0');
-  std::mt19937 random(12345);
-  for (char& c : data) c = static_cast<char>(random());
-  test::WriteBytes(from.File("data"), data);
+  const std::string data = RandomDataFile(from, mib);
 
   Direction directions[] = {{"receiving from sz", OursReceiving, LrzszReceiving, {}, {}},
                             {"sending into rz", OursSending, LrzszSending, {}, {}}};

@@ -16,24 +16,6 @@ constexpr std::size_t kChunk = 128;
 constexpr std::size_t kNameLength = 8;
 constexpr std::size_t kLineBuffer = 99;
 
-bool WriteFileAtomically(Session& s, const std::string& path, const std::string& content) {
-  const std::string tmp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    if (!out) {
-      std::remove(tmp.c_str());
-      return s.Fail("Datei " + path + " kann nicht geschrieben werden");
-    }
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return s.Fail("Datei " + path + " kann nicht angelegt werden");
-  }
-  return true;
-}
-
 std::string HexOf(const std::string& bytes) {
   std::string hex;
   for (const char c : bytes) hex += Hex2(static_cast<unsigned char>(c));

@@ -136,12 +136,11 @@ bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer) {
   }
 }
 
-bool WriteTransferFile(Session& s, const std::string& path, const ReceivedTransfer& transfer) {
+bool WriteFileAtomically(Session& s, const std::string& path, const std::string& content) {
   const std::string tmp = path + ".tmp" + std::to_string(getpid());
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << transfer.header << "\r\n";
-    for (const std::string& line : transfer.lines) out << line << "\r\n";
+    out << content;
     out.flush();
     if (!out) {
       std::remove(tmp.c_str());
@@ -153,6 +152,12 @@ bool WriteTransferFile(Session& s, const std::string& path, const ReceivedTransf
     return s.Fail("Datei " + path + " kann nicht angelegt werden");
   }
   return true;
+}
+
+bool WriteTransferFile(Session& s, const std::string& path, const ReceivedTransfer& transfer) {
+  std::string content = transfer.header + "\r\n";
+  for (const std::string& line : transfer.lines) content += line + "\r\n";
+  return WriteFileAtomically(s, path, content);
 }
 
 }  // namespace sim

@@ -25,6 +25,8 @@ bool ReceiveTransfer(Session& s, ReceivedTransfer& transfer);
 // other side closes the line or a stop signal comes; always false (with s.error).
 bool StaySilent(Session& s, int accepted);
 
+// Writes `content` to `path` through a temporary file renamed over it.
+bool WriteFileAtomically(Session& s, const std::string& path, const std::string& content);
 // Writes header and lines, each followed by CR LF, to `path` through a temporary file.
 bool WriteTransferFile(Session& s, const std::string& path, const ReceivedTransfer& transfer);
 
