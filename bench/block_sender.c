@@ -5,9 +5,11 @@
    conditions of the machine at the same moments. Every answer is timed from the end of its
    write() to its arrival, in nanoseconds. A block without an answer within 300 ms goes again
    (the receiver may not be listening yet), a NAKed block at once; the end block, answered only
-   once the receiver has stored the transfer, gets 10 s and is not timed. Prints per line
-   "TURNAROUND line=<n> median_ns=<m> p10_ns=<p> p90_ns=<p> blocks=<answers>" and exits 0, or
-   exits 1 when a transfer fails.
+   once the receiver has stored the transfer, gets 10 s and is not timed. The period of a line
+   is the time from one accepted block to the next: building, writing and waiting together, the
+   sender's whole cost per block. Prints per line "TURNAROUND line=<n> median_ns=<m> p10_ns=<p>
+   p90_ns=<p> blocks=<answers> period_ns=<median period>" and exits 0, or exits 1 when a
+   transfer fails.
 
    Usage: bench_block_sender <file> [lines] */
 #define _GNU_SOURCE
@@ -36,6 +38,9 @@ struct Line {
   int own; /* our handle on the far side: keeps the master readable while receivers come and go */
   long long* samples;
   size_t count, room;
+  long long lastAccepted;
+  long long* periods;
+  size_t periodCount, periodRoom;
 };
 
 static long long NowNs(void) {
@@ -71,14 +76,27 @@ static size_t Build(char type, const char* data, size_t n, int counter, char* ou
   return i;
 }
 
-static int Record(struct Line* line, long long ns) {
-  if (line->count == line->room) {
-    line->room = line->room ? line->room * 2 : 4096;
-    line->samples = realloc(line->samples, line->room * sizeof *line->samples);
-    if (line->samples == NULL) return -1;
+static int Append(long long** values, size_t* count, size_t* room, long long value) {
+  if (*count == *room) {
+    *room = *room ? *room * 2 : 4096;
+    *values = realloc(*values, *room * sizeof **values);
+    if (*values == NULL) return -1;
   }
-  line->samples[line->count++] = ns;
+  (*values)[(*count)++] = value;
   return 0;
+}
+
+static int Record(struct Line* line, long long ns) {
+  return Append(&line->samples, &line->count, &line->room, ns);
+}
+
+/* One block accepted: the time since the one before is a period of the line. */
+static int Accepted(struct Line* line) {
+  const long long now = NowNs();
+  const long long last = line->lastAccepted;
+  line->lastAccepted = now;
+  if (last == 0) return 0;
+  return Append(&line->periods, &line->periodCount, &line->periodRoom, now - last);
 }
 
 /* Sends one frame on one line until it is accepted; 0 when accepted. */
@@ -96,7 +114,7 @@ static int Send(struct Line* line, const char* frame, size_t length, int final) 
       if (c != kAck && c != kNak && c != kEnq) continue;
       if (final) return c == kNak ? -1 : 0;
       if (Record(line, NowNs() - written) != 0) return -1;
-      if (c != kNak) return 0;
+      if (c != kNak) return Accepted(line);
       break;
     }
   }
@@ -152,9 +170,14 @@ int main(int argc, char** argv) {
     struct Line* line = &lines[i];
     if (line->count == 0) return 1;
     qsort(line->samples, line->count, sizeof *line->samples, Compare);
-    printf("TURNAROUND line=%d median_ns=%lld p10_ns=%lld p90_ns=%lld blocks=%zu\n", i + 1,
-           line->samples[(line->count - 1) / 2], line->samples[line->count / 10],
-           line->samples[line->count * 9 / 10], line->count);
+    long long period = -1;
+    if (line->periodCount > 0) {
+      qsort(line->periods, line->periodCount, sizeof *line->periods, Compare);
+      period = line->periods[(line->periodCount - 1) / 2];
+    }
+    printf("TURNAROUND line=%d median_ns=%lld p10_ns=%lld p90_ns=%lld blocks=%zu period_ns=%lld\n",
+           i + 1, line->samples[(line->count - 1) / 2], line->samples[line->count / 10],
+           line->samples[line->count * 9 / 10], line->count, period);
     close(line->own);
     close(line->fd);
   }
