@@ -139,7 +139,7 @@ void TComThread::ReplacePort(std::unique_ptr<TOrvAckNak> port) {
   if (AckNak && StopRequested.load()) AckNak->SetAbortRequested(true);
 }
 
-bool TComThread::RequestPause() {
+bool TComThread::RequestPause(const std::atomic<bool>* giveUp) {
   {
     std::lock_guard lock(wait_mutex_);
     AbortTransfer = true;
@@ -152,8 +152,17 @@ bool TComThread::RequestPause() {
   }
   wake_.notify_all();
   std::unique_lock lock(wait_mutex_);
-  return paused_.wait_for(lock, std::chrono::milliseconds(kPauseWaitMs),
-                          [this] { return Paused.load(); });
+  return paused_.wait_for(lock, std::chrono::milliseconds(kPauseWaitMs), [this, giveUp] {
+    return Paused.load() || (giveUp != nullptr && giveUp->load());
+  }) && Paused.load();
+}
+
+void TComThread::WakePauseWait() {
+  {
+    // Taken so a waiter either sees its give-up flag or is already waiting for this wake-up.
+    std::lock_guard lock(wait_mutex_);
+  }
+  paused_.notify_all();
 }
 
 void TComThread::ReleasePause() {

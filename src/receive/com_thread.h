@@ -50,8 +50,11 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   bool HasEnded();
   // Receive threads of the process that have not ended yet (given-up ones included).
   static int RunningCount();
-  // Send side: take the port away from the thread (up to 10 s) and give it back.
-  bool RequestPause();
+  // Send side: take the port away from the thread (up to 10 s) and give it back. The wait ends
+  // early, refused, once `giveUp` is set and WakePauseWait is called; ReleasePause follows
+  // every request, also a refused one.
+  bool RequestPause(const std::atomic<bool>* giveUp = nullptr);
+  void WakePauseWait();
   void ReleasePause();
   // The std::thread, for joining or giving it up.
   std::thread& thread() { return thread_; }

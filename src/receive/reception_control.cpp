@@ -121,13 +121,18 @@ void ReceptionControl::ReapFinished() {
   }
 }
 
-bool ReceptionControl::RequestPause(int port) {
+bool ReceptionControl::RequestPause(int port, const std::atomic<bool>* giveUp) {
   if (!threads_[port]) {
     SettingsStore store(env_->app, env_->ui);
     store.LoadPortSettings(SettingsSlot::Live, port);
     return true;
   }
-  return threads_[port]->RequestPause();
+  return threads_[port]->RequestPause(giveUp);
+}
+
+void ReceptionControl::WakePauseWait(int port) {
+  // Threads come and go only on the main thread, so the one a borrow waits for is still there.
+  if (threads_[port]) threads_[port]->WakePauseWait();
 }
 
 void ReceptionControl::ReleasePause(int port) {

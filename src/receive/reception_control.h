@@ -7,6 +7,7 @@
 // as closed. A port whose given-up thread still runs gets no new thread until that one has
 // ended, so two threads never serve one port.
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,8 +33,10 @@ class ReceptionControl {
   void StopPort(int port);
   // Joins threads that ended by themselves (a terminal's "$v24close").
   void ReapFinished();
-  // The send side borrows a port: true when it may use it now.
-  bool RequestPause(int port);
+  // The send side borrows a port: true when it may use it now. A borrow given up through
+  // `giveUp` and WakePauseWait (main thread) returns false at once.
+  bool RequestPause(int port, const std::atomic<bool>* giveUp = nullptr);
+  void WakePauseWait(int port);
   void ReleasePause(int port);
   bool HasThread(int port) const { return threads_[port] != nullptr; }
 

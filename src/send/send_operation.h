@@ -68,6 +68,7 @@ class SendCancel {
  public:
   void Cancel();
   bool Cancelled() const { return cancelled_.load(); }
+  const std::atomic<bool>& Flag() const { return cancelled_; }
   // The running send names the object whose waits a cancel must end (null: none).
   void Attach(TOrvComm* comm);
   void Attach(LibraryPort* port);

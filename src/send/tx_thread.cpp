@@ -39,6 +39,8 @@ bool TTxThread::Start(int protocol, const std::string& file) {
 
 void TTxThread::Cancel() {
   if (cancel_) cancel_->Cancel();
+  // A borrow still waiting for the port stops waiting, and with it whatever it holds.
+  if (cancel_ && lender_.hurry) lender_.hurry(port_);
   {
     // Taken so the send thread either sees the cancel or is already waiting for this wake-up.
     std::lock_guard lock(lendMutex_);
@@ -101,7 +103,7 @@ TTxThread::Lending TTxThread::Borrow() {
 }
 
 void TTxThread::Lend() {
-  const bool lent = lender_.borrow(port_);
+  const bool lent = lender_.borrow(port_, cancel_->Flag());
   bool giveBackHere = false;
   {
     std::lock_guard lock(lendMutex_);
@@ -122,15 +124,16 @@ void TTxThread::GiveBack() {
 void TTxThread::Execute(int protocol, std::string file) {
   SendOutcome outcome;
   const Lending lending = Borrow();
-  if (lending == Lending::kRefused) {
+  if (lending == Lending::kCancelled || cancel_->Cancelled()) {
+    // Cancelled while the port was being freed (a borrow given up for it is no failure to
+    // tell): the line is not touched.
+    outcome.result = kSendResultFailed;
+  } else if (lending == Lending::kRefused) {
     // Nothing was sent: said in the logbook and, as a failure, in a box.
     outcome.result = kSendResultFailed;
     outcome.message = Format(txt::kSendPortNotReleased, port_);
     Log(outcome.message);
     PortState(kLedError);
-  } else if (lending == Lending::kCancelled || cancel_->Cancelled()) {
-    // Cancelled while the port was being freed: the line is not touched.
-    outcome.result = kSendResultFailed;
   } else {
     PortState(kLedReady);
     const SendHooks hooks{

@@ -24,13 +24,15 @@
 namespace quillon {
 
 // How a send gets its port. `borrow` waits (bounded) for the port's receive thread to give the
-// port up and says whether it did; `giveBack` follows every borrow, also a refused one.
-// `borrow` runs on a thread of its own, so that a cancel need not wait for it; `giveBack` runs on
-// the send thread, or on the borrow's thread once the borrow is over when the send was cancelled
-// during it.
+// port up and says whether it did; it gives up early once `cancelled` is set and `hurry` has
+// been called. `giveBack` follows every borrow, also a refused one. `borrow` runs on a thread of
+// its own, so that a cancel need not wait for it; `giveBack` runs on the send thread, or on the
+// borrow's thread once the borrow is over when the send was cancelled during it; `hurry` runs on
+// the thread that cancels, at any time.
 struct PortLender {
-  std::function<bool(int port)> borrow;
+  std::function<bool(int port, const std::atomic<bool>& cancelled)> borrow;
   std::function<void(int port)> giveBack;
+  std::function<void(int port)> hurry;
 };
 
 class TTxThread {

@@ -34,14 +34,16 @@ TTxThread& Receiver::Sender(int port) {
   if (!sender) {
     // The send thread borrows the port under the same lock the main thread takes for starting
     // and stopping reception, so the receive thread it pauses cannot go away meanwhile.
-    PortLender lender{[this](int p) {
+    // A cancel ends the borrow's wait, so the lock is not held on for the port's full wait.
+    PortLender lender{[this](int p, const std::atomic<bool>& cancelled) {
                         std::lock_guard lock(receptionLock_);
-                        return reception_.RequestPause(p);
+                        return reception_.RequestPause(p, &cancelled);
                       },
                       [this](int p) {
                         std::lock_guard lock(receptionLock_);
                         reception_.ReleasePause(p);
-                      }};
+                      },
+                      [this](int p) { reception_.WakePauseWait(p); }};
     sender = std::make_unique<TTxThread>(env_, port, std::move(lender));
   }
   return *sender;
