@@ -253,35 +253,79 @@ TEST_P(SendThreadHeldPort, FailsOrEndsOnCancel) {
 INSTANTIATE_TEST_SUITE_P(SendThread, SendThreadHeldPort, testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Cancelled" : "Waited"; });
 
-// A cancel ends an X-Modem send into lrzsz at once, through the transfer's own means.
-TEST(SendThread, CancelledXModemSendEndsPromptly) {
+// X-, Y- and Z-Modem through the send thread into lrzsz: the file arrives whole, and a cancel
+// of a large file ends the send at once through the transfer's own means.
+struct XyzCase {
+  const char* name;
+  int protocol;
+  const char* receiver;  // lrzsz command line; it stores the file as `stored`
+  const char* stored;
+  bool cancel;
+};
+
+class SendThreadXyz : public testing::TestWithParam<XyzCase> {};
+
+TEST_P(SendThreadXyz, SendsIntoLrzsz) {
+  const XyzCase& c = GetParam();
   test::TempDir dir;
   test::PtyPair ours;
   test::PtyPair theirs;
   test::FaultRelay relay(ours.master(), theirs.master(), {});
-  WriteBytes(dir.File("gross.dat"), std::string(16 << 20, 'x'));
-  test::ChildProcess rx;
-  ASSERT_TRUE(rx.Start(
-      {"/bin/sh", "-c", "exec rx -cq got <" + theirs.path() + " >" + theirs.path()}, dir.path()));
+  std::string content;
+  if (c.cancel) {
+    content.assign(16 << 20, 'x');
+  } else {
+    for (int i = 0; i < 5000; ++i) content += static_cast<char>(i * 7 % 256);
+  }
+  WriteBytes(dir.File("datei.bin"), content);
+  ASSERT_EQ(mkdir(dir.File("in").c_str(), 0755), 0);
+  test::ChildProcess peer;
+  ASSERT_TRUE(peer.Start({"/bin/sh", "-c",
+                          std::string("exec ") + c.receiver + " <" + theirs.path() + " >" +
+                              theirs.path()},
+                         dir.File("in")));
 
   test::RecordingSink sink;
   auto env = std::make_shared<ReceptionEnv>(sink);
   env->app.PortSettings[1].PortName = ours.path();
   env->app.PortSettings[1].Baudrate = 115200;
   TTxThread sender(env, 1, {});
-  ASSERT_TRUE(sender.Start(kSendXModem, dir.File("gross.dat")));
-  // Under way: the first block went over.
-  while (sender.Blocks() == 0 && sender.Running())
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(sender.Running()) << "the file is large enough to be cancelled";
-
-  auto cancelled = std::async(std::launch::async, [&] { sender.Cancel(); });
-  ASSERT_EQ(cancelled.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
-  EXPECT_EQ(sender.Result(), kSendResultFailed);
-  EXPECT_LT(sender.Bytes(), 16 << 20);
-  rx.Signal(SIGTERM);
-  rx.Wait(kWaitMs);
+  ASSERT_TRUE(sender.Start(c.protocol, dir.File("datei.bin")));
+  if (c.cancel) {
+    // Under way: the first block went over.
+    while (sender.Blocks() == 0 && sender.Running())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(sender.Running()) << "the file is large enough to be cancelled";
+    auto cancelled = std::async(std::launch::async, [&] { sender.Cancel(); });
+    ASSERT_EQ(cancelled.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
+    EXPECT_EQ(sender.Result(), kSendResultFailed);
+    EXPECT_LT(sender.Bytes(), 16 << 20);
+    peer.Signal(SIGTERM);
+  } else {
+    EXPECT_EQ(peer.Wait(kWaitMs), 0) << peer.err();
+    std::string got = ReadBytes(dir.File(std::string("in/") + c.stored));
+    if (c.protocol == kSendXModem) {
+      // X-Modem pads the last block. rx flushes its line as it exits, which on a pseudo-terminal
+      // can take its last ACK with it: the sender would wait for it in vain.
+      EXPECT_EQ(got.substr(content.size()), std::string(got.size() - content.size(), '\x1a'));
+      got.resize(std::min(got.size(), content.size()));
+      sender.Cancel();
+    } else {
+      ASSERT_TRUE(sender.WaitIdle(kWaitMs));
+      EXPECT_EQ(sender.Result(), kSendResultNone) << sender.Message();
+    }
+    EXPECT_EQ(got, content);
+  }
+  peer.Wait(kWaitMs);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    SendThread, SendThreadXyz,
+    testing::Values(XyzCase{"XModem", kSendXModem, "rx -cq got", "got", false},
+                    XyzCase{"YModem", kSendYModem, "rb -q", "datei.bin", false},
+                    XyzCase{"ZModem", kSendZModem, "rz -q", "datei.bin", false},
+                    XyzCase{"XModemCancelled", kSendXModem, "rx -cq got", "got", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillon
