@@ -73,10 +73,14 @@ void Receiver::StartReception() {
   reception_.Start();
 }
 
-void Receiver::StopReception() {
+void Receiver::EndSends() {
   for (auto& sender : senders_) {
     if (sender && !sender->WaitIdle(kSendEndWaitMs)) sender->Cancel();
   }
+}
+
+void Receiver::StopReception() {
+  EndSends();
   std::lock_guard lock(receptionLock_);
   reception_.Stop();
 }

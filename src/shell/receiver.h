@@ -43,6 +43,9 @@ class Receiver {
   // round.
   void StartReception();
   void StopReception();
+  // Waits for running sends to end (bounded; one still running then is cancelled): before
+  // reception stops and before the settings are edited, which the sends read.
+  void EndSends();
   // The send thread of a port (1..8): created on first use, one send at a time.
   TTxThread& Sender(int port);
   // A send ended and its result was posted: a failure without a dialog to show it in a box.

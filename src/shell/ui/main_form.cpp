@@ -173,6 +173,10 @@ void TMainForm::OpenSettings() {
       stopped = true;
     }
     if (stopped && !closed_) {
+      // A send started from the command line reads the settings the dialog edits.
+      env_.sink.RefuseWorkerDialogs(true);
+      env_.receiver.EndSends();
+      env_.sink.RefuseWorkerDialogs(false);
       OpenSetupDialog(this, env_.receiver.app(), env_.sink);  // reads the ports' "Aktiviert" flags again
       dialogRan = true;
       if (closed_) return;

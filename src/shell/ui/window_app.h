@@ -39,6 +39,7 @@ class WindowedReceiver {
   PortStatusArray& status() { return receiver_.status(); }
   Logbook& logbook() { return receiver_.logbook(); }
   ReceptionControl& reception() { return receiver_.reception(); }
+  TTxThread& sender(int port) { return receiver_.Sender(port); }
 
  private:
   QtUiSink sink_;

@@ -251,6 +251,27 @@ TEST(MainFormReception, V24CloseStopsThePortUntilReceptionIsStartedAgain) {
   })) << test::ReadBytes(f.dir.File("eins.dat"));
 }
 
+// A send from the command line is still running when the settings are opened: the setup
+// dialog comes once it is over (it reads the settings the dialog edits), and the file arrives
+// whole.
+TEST(MainFormReception, SettingsWaitForARunningSend) {
+  WindowFixture f;
+  std::string lines;
+  for (int i = 0; i < 3000; ++i) lines += "Zeile " + std::to_string(i) + "\r\n";
+  test::WriteBytes(f.dir.File("senden.txt"), lines);
+  ASSERT_TRUE(f.Terminal(1, {"--receive", "got"}));
+  f.Active(1);
+  ASSERT_TRUE(f.Start({"/com1 tx:" + f.dir.File("senden.txt")}));
+  TTxThread& sender = f.receiver->sender(1);
+  ASSERT_TRUE(WaitUntil([&] { return sender.Blocks() > 0 || sender.Result() != kSendResultNone; }));
+  BoxAnswerer answers;
+  f.Key(Qt::Key_F9);
+  EXPECT_EQ(answers.otherDialogs(), 1) << "the setup dialog ran";
+  EXPECT_FALSE(sender.Running());
+  EXPECT_EQ(sender.Result(), kSendResultNone) << sender.Message();
+  EXPECT_TRUE(f.sims[1]->WaitForOutput("RECEIVED 3000\n", test::kUiWaitMs)) << f.sims[1]->out() << f.sims[1]->err();
+}
+
 // What the send threads will report: a negative port switches the labels to what was sent.
 TEST(MainFormReception, SendProgressSwitchesTheCounterLabels) {
   WindowFixture f;
