@@ -140,6 +140,9 @@ void RecordHandler::Problem(TOneTermData& term, const std::string& text) {
 RecordHandler::Action RecordHandler::ByCounter(TOneTermData& term, const std::string& line,
                                                const std::string& nnn,
                                                const std::string& counterText) {
+  const bool fresh = term.Fresh;
+  term.Fresh = false;
+  const int spelled = Spelled(counterText);
   if (counterText == "00") {
     const std::string reported = LastTwo(line);
     Debug(term, Format(kPingReceived, line));
@@ -179,6 +182,7 @@ RecordHandler::Action RecordHandler::ByCounter(TOneTermData& term, const std::st
     }
     return Action::kNone;
   }
+  if (fresh && spelled >= 1 && spelled <= 99) term.Counter = spelled;
   if (counterText == CounterText(term.Counter)) {
     Debug(term, Format(kRecordReceived, line));
     return Action::kRecord;
@@ -189,7 +193,7 @@ RecordHandler::Action RecordHandler::ByCounter(TOneTermData& term, const std::st
     Debug(term, Format(kRecordReceived, text));
     return Action::kNone;
   }
-  if (Spelled(counterText) == NextCounter(term.Counter)) {
+  if (spelled == NextCounter(term.Counter)) {
     Debug(term, Format(kRecordReceived, line));
     Queue(term, Format(kPingText, CounterText(term.HostCounter), CounterText(term.Counter)), 0);
     return Action::kNone;

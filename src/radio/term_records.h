@@ -36,6 +36,9 @@ struct TOneTermData {
   std::string LastRecord;            // last record accepted
   int HostCounter = -5;              // counter of the last record delivered to the terminal
   std::deque<std::string> History;   // records last delivered, oldest first
+  // No line of the terminal handled yet in this run: its first record sets the counter, since
+  // a terminal counts on across restarts of the network (and of the program).
+  bool Fresh = true;
 };
 
 // The terminals that sent data, in the order they first did.

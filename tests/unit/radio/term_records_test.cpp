@@ -23,6 +23,7 @@ struct CounterCase {
   int counterAfter;
   int hostCounterAfter;
   Lines queued;
+  bool fresh = false;
 };
 
 class RecordCounters : public testing::TestWithParam<CounterCase> {};
@@ -36,6 +37,7 @@ TEST_P(RecordCounters, StateAfterTheLines) {
   term.HostCounter = c.hostCounter;
   term.History.assign(c.history.begin(), c.history.end());
   term.LastRecord = c.lastRecord;
+  term.Fresh = c.fresh;
   RecordHandler handler(inbox, outgoing, {}, {});
   for (const std::string& line : c.input) handler.ProcessLine(line);
   EXPECT_EQ(Lines(term.Pending.begin(), term.Pending.end()), c.pending);
@@ -76,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                     2, -5, {}},
         CounterCase{"TerminalAsksForTheLastAgain", 5, 6, {"05a"}, "", {"007-3"}, {}, 5, 6,
                     {"06a"}},
+        CounterCase{"FirstRecordOfTheRunSetsTheCounter", 2, -5, {}, "", {"00741a", "00742b"},
+                    {"00741a", "00742b"}, 43, -5, {}, true},
         CounterCase{"TerminalGotAWrongCounter", 5, 6, {"04q", "05a"}, "", {"007-2x04abc"}, {}, 5, 4,
                     {"04q", "05a"}}),
     [](const auto& info) { return std::string(info.param.name); });
