@@ -1,6 +1,7 @@
 // quillon-sim: plays the handheld terminal on the far side of a serial line for the receiver's
 // integration tests, benchmarks and demo, directly or behind an answering modem ("modem"), and
-// the terminal that the uploader loads an application into ("uploader"). It
+// the terminal that the uploader loads an application into ("uploader"), and the satellites and
+// stationary terminals of a radio network ("satellites"). It
 // knows the wire format on its own and shares no code with the receiver, so a fault in one is not
 // mirrored by the other.
 //
@@ -15,6 +16,7 @@
 #include "line.h"
 #include "modem.h"
 #include "options.h"
+#include "satellites.h"
 #include "output.h"
 #include "session.h"
 #include "stop.h"
@@ -54,6 +56,8 @@ bool WritePathFile(const std::string& file, const std::string& linePath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The radio network speaks a protocol of its own, with options of its own.
+  if (argc > 1 && std::string(argv[1]) == "satellites") return sim::RunSatellites(argc, argv);
   sim::Options options;
   std::string error;
   if (!sim::ParseOptions(argc, argv, options, error)) {

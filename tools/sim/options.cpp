@@ -47,6 +47,8 @@ const char* HelpText() {
          "              [Modem] [Aktionen] [Fehler] [Zeiten]\n"
          "  quillon-sim uploader (--pty [--print-path DATEI] | --device PFAD [--baud N])\n"
          "              [Uploader] [--ack-timeout MS]\n"
+         "  quillon-sim satellites ...  Satelliten eines Funknetzes (eigene Optionen, siehe\n"
+         "              quillon-sim satellites --help)\n"
          "\n"
          "Leitung:\n"
          "  --pty                 legt ein Pseudo-Terminal-Paar an; die erste Ausgabezeile ist\n"
