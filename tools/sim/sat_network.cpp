@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "output.h"
 
 namespace sim {
 namespace {
@@ -221,7 +220,7 @@ std::string SatNetwork::Confirm(Station& st) {
   st.toConfirm = 0;
   if (n == 0) return kAckText;
   for (std::size_t i = 0; i < n && !st.buffer.empty(); ++i) {
-    report_.Confirmed(st.Label() + " " + Printable(st.buffer.front().line.decoded));
+    report_.Confirmed(st.Label() + " " + LogText(st.buffer.front().line.decoded));
     st.buffer.pop_front();
   }
   confirmed_ += static_cast<long>(n);
@@ -294,7 +293,7 @@ std::string SatNetwork::ForTerminal(Station& st, const std::string& command) {
 void SatNetwork::Accept(Station& st, int term, const std::string& text) {
   st.outgoing[term] = OutgoingRecord{text, st.deliverAfter, false};
   ++accepted_;
-  const std::string line = st.Label() + " " + std::to_string(term) + " " + Printable(text);
+  const std::string line = st.Label() + " " + std::to_string(term) + " " + LogText(text);
   report_.Event("ACCEPTED " + line);
   report_.Accepted(line);
 }

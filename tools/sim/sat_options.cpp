@@ -133,9 +133,14 @@ bool ParseTermEvent(const std::string& text, TermEvent& event) {
   return true;
 }
 
-// The record pattern ends up inside reply frames: only printable 7-bit text, no end markers.
+// The record pattern ends up inside reply frames: only printable 7-bit text, no end markers,
+// and short enough that a line stays within a reply of 256 bytes even with a 7-digit {N}.
 bool IsRecordPattern(const std::string& text) {
-  if (text.empty() || text.size() > 120) return false;
+  std::size_t numbers = 0;
+  for (std::size_t at = text.find("{N}"); at != std::string::npos; at = text.find("{N}", at + 3)) {
+    ++numbers;
+  }
+  if (text.empty() || text.size() + 4 * numbers > 200) return false;
   for (const char c : text) {
     if (c < 0x20 || c > 0x7E) return false;
   }
@@ -217,6 +222,7 @@ const char* SatHelpText() {
          "  (stationäre Terminals erscheinen als T<Nr>); am Ende: RECORDS SENT <n> (Zeilen, die\n"
          "  mindestens einmal gesendet wurden), CONFIRMED <n>, RECORDS ACCEPTED <n>,\n"
          "  RECORDS LEFT <n> (Zeilen in Puffern und noch nicht freigegebene Datensätze)\n"
+         "  Texte in Ausgabe und Dateien: Bytes unter 32, ab 127 und \"\\\" als \\xHH\n"
          "  --accepted DATEI      je angenommenem Datensatz für ein Terminal eine Zeile\n"
          "                        \"<ID> <Terminal> <Text>\"\n"
          "  --confirmed DATEI     je mit \"1*\" übernommener Zeile eine Zeile \"<ID> <Zeile>\",\n"
@@ -295,8 +301,8 @@ bool ParseSatOptions(int argc, char** argv, SatOptions& o, std::string& error) {
     } else if (arg == "--record-text") {
       if (!value(o.recordText)) return false;
       if (!IsRecordPattern(o.recordText)) {
-        error = "Ungültiges Muster für --record-text (druckbare 7-Bit-Zeichen, höchstens 120, "
-                "keine leeren Felder, kein <EOF>/<EOT>)";
+        error = "Ungültiges Muster für --record-text (druckbare 7-Bit-Zeichen, höchstens 200 "
+                "nach dem Einsetzen, keine leeren Felder, kein <EOF>/<EOT>)";
         return false;
       }
     } else if (arg == "--restart" || arg == "--ping") {

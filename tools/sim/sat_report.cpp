@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include "block.h"
 #include "output.h"
 
 namespace sim {
@@ -23,6 +24,15 @@ std::string MonotonicStamp() {
   std::snprintf(text, sizeof text, "%lld.%06ld", static_cast<long long>(now.tv_sec),
                 now.tv_nsec / 1000);
   return text;
+}
+
+std::string LogText(std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += b < 0x20 || b >= 0x7F || c == '\\' ? "\\x" + Hex2(b) : std::string(1, c);
+  }
+  return out;
 }
 
 SatReport::~SatReport() {

@@ -5,11 +5,15 @@
 // machine can be compared directly.
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace sim {
 
 // Seconds of CLOCK_MONOTONIC with six decimals.
 std::string MonotonicStamp();
+// Bytes as 7-bit text for the log and the files: control bytes, bytes from 127 on and
+// backslash as \xHH.
+std::string LogText(std::string_view bytes);
 
 class SatReport {
  public:

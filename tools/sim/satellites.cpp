@@ -94,7 +94,7 @@ class Conversation {
       report_.Log("BAD " + request.fault);
       return Io::kOk;
     }
-    report_.Log("RX " + std::to_string(request.address) + " " + Printable(request.text));
+    report_.Log("RX " + std::to_string(request.address) + " " + LogText(request.text));
     Station* station = network_.Find(request.address);
     if (station == nullptr) {
       report_.Log("UNKNOWN " + std::to_string(request.address));
@@ -130,7 +130,7 @@ class Conversation {
   Io Send(Station& station, std::uint8_t address, const std::string& data, bool withAck) {
     const bool spoil = network_.SpoilReply(station);
     report_.Log("TX " + std::to_string(address) + (spoil ? " (falsche Prüfsumme) " : " ") +
-                Printable(data));
+                LogText(data));
     return writer_.Write(quorbus::ReplyFrame(address, data, withAck, spoil));
   }
 
