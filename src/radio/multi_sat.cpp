@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <optional>
 #include <set>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "common/encoding.h"
+#include "common/file_io.h"
 #include "common/ini_file.h"
 
 namespace quillon {
@@ -30,6 +32,8 @@ constexpr const char* kNewGroupPrefix = "Gruppe ";
 constexpr const char* kDebugFileSuffix = "-Debug.txt";
 
 constexpr int kMaxSatCmdDelay = 500;
+// A real network file holds a few kilobytes; a larger one is not parsed at all.
+constexpr size_t kMaxNetworkFileBytes = size_t{1} << 20;
 constexpr int kMaxOnlineOfflineDelay = 1000;
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -64,15 +68,17 @@ bool FitsAsKey(const std::string& name) {
          name.front() != ';' && name.front() != '[' && TrimBlanks(name).size() == name.size();
 }
 
-std::vector<std::string> SplitAtCommas(std::string_view text) {
+// The first `limit` fields of a comma-separated value; the rest is not looked at.
+std::vector<std::string> SplitAtCommas(std::string_view text, size_t limit) {
   std::vector<std::string> fields;
   size_t start = 0;
-  for (;;) {
+  while (fields.size() < limit) {
     const size_t comma = text.find(',', start);
     fields.emplace_back(text.substr(start, comma - start));
     if (comma == std::string_view::npos) return fields;
     start = comma + 1;
   }
+  return fields;
 }
 
 struct Entry {
@@ -114,7 +120,7 @@ bool LoadSatellites(const IniDocument& doc, TMultiSat& net) {
   for (const Entry& entry : ReadEntries(doc, kSectionSatellites)) {
     const auto nr = ParseDecimal(entry.key);
     if (!nr || !InRange(*nr, kMinSatelliteId, kMaxSatelliteId)) return false;
-    const std::vector<std::string> fields = SplitAtCommas(entry.value);
+    const std::vector<std::string> fields = SplitAtCommas(entry.value, 3);
     if (fields.size() < 3) return false;
     const auto von = ParseDecimal(fields[1]);
     const auto bis = ParseDecimal(fields[2]);
@@ -135,7 +141,7 @@ bool LoadGroups(const IniDocument& doc, TMultiSat& net) {
   for (const Entry& entry : ReadEntries(doc, kSectionGroups)) {
     auto group = std::make_unique<TOneGrp>();
     group->Name = entry.key;
-    for (const std::string& field : SplitAtCommas(entry.value)) {
+    for (const std::string& field : SplitAtCommas(entry.value, kMaxNetworkEntries)) {
       if (field.empty()) break;
       const auto id = ParseDecimal(field);
       if (!id) return false;
@@ -264,8 +270,9 @@ void TMultiSat::Reset() {
 
 bool TMultiSat::Load() {
   Reset();
-  const IniDocument doc = IniFile(IniName).Load();
-  if (doc.readError() != 0) return false;
+  const std::optional<std::string> bytes = ReadWholeFile(IniName, kMaxNetworkFileBytes);
+  if (!bytes && errno != ENOENT) return false;
+  const IniDocument doc = bytes ? IniDocument::Parse(*bytes) : IniDocument();
   return LoadTerminals(doc, *this) && LoadSatellites(doc, *this) && LoadGroups(doc, *this) &&
          LoadOptions(doc, *this);
 }
@@ -381,7 +388,7 @@ bool TMultiSat::EditSatellite(TOneSat& sat, const std::string& name, int von, in
 }
 
 bool TMultiSat::DeleteSatellite(const TOneSat* sat) {
-  if (FindSatellite(sat != nullptr ? sat->Nr : 0) != sat) return false;
+  if (sat == nullptr || FindSatellite(sat->Nr) != sat) return false;
   for (auto& group : Groups) std::erase(group->SatList, sat);
   return EraseRecord(Satellites, sat);
 }

@@ -8,7 +8,8 @@
 // The object itself does no locking: whoever shares it between threads serialises the access.
 //
 // The file is untrusted: numbers are parsed strictly, satellite IDs must be 1..99, terminal
-// numbers and ranges 1..100, and at most kMaxNetworkEntries entries are read per section.
+// numbers and ranges 1..100, at most kMaxNetworkEntries entries are read per section (and as
+// many satellite IDs per group), and a file over 1 MiB is not read at all.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -91,7 +92,7 @@ class TMultiSat {
   // "Satelliten", "Gruppen" and "Optionen" in this order and stops at the first section that
   // does not parse: what was read before stays, the rest keeps its empty values. A missing file
   // gives empty lists and the option defaults. False when a section failed or the file exists
-  // but cannot be read.
+  // but cannot be read (or is over 1 MiB).
   bool Load();
   // Rewrites the four sections of IniName in one atomic replacement of the file; other content
   // of the file stays.
