@@ -6,6 +6,7 @@
 // Request:  STX addr ESC command ESC ETX hi lo CR
 // Reply:    ACK STX addr data ETX hi lo CR
 // hi lo is the sum of the bytes from STX through ETX modulo 256 as two upper-case hex digits.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
