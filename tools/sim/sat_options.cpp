@@ -165,6 +165,8 @@ const char* SatHelpText() {
          "  --device PFAD         benutzt die serielle Schnittstelle PFAD (8N1, roh)\n"
          "  --baud N              Baudrate der Schnittstelle bzw. für --pace (Vorgabe 9600)\n"
          "  --pace                schreibt nicht schneller als die Baudrate (10 Bit je Byte)\n"
+         "  --stay                schließt die Gegenseite die Leitung, wird auf ihr erneutes\n"
+         "                        Öffnen gewartet (bis SIGTERM/SIGINT); der Zustand bleibt\n"
          "  --open-timeout MS     Wartezeit auf das Öffnen der Leitung (Vorgabe 30000)\n"
          "\n"
          "Stationen (mehrfach angebbar):\n"
@@ -277,6 +279,8 @@ bool ParseSatOptions(int argc, char** argv, SatOptions& o, std::string& error) {
       baudGiven = true;
     } else if (arg == "--pace") {
       o.pace = true;
+    } else if (arg == "--stay") {
+      o.stay = true;
     } else if (arg == "--open-timeout") {
       if (!number(0, 3600000, v)) return false;
       o.openTimeoutMs = static_cast<int>(v);

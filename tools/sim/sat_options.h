@@ -47,6 +47,7 @@ struct SatOptions {
   int baud = 9600;
   int openTimeoutMs = 30000;
   bool pace = false;
+  bool stay = false;  // the PC may close the line and open it again
 
   std::vector<SatelliteSetup> satellites;
   std::vector<StationSetup> stations;

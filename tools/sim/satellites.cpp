@@ -191,7 +191,12 @@ int RunSatellites(int argc, char** argv) {
     return kFailed;
   }
   SatNetwork network(options, report);
-  const Io end = peer == Io::kOk ? Conversation(line, options, network, report).Run() : peer;
+  Io end = peer == Io::kOk ? Conversation(line, options, network, report).Run() : peer;
+  // The stations keep their state while the PC has the line closed (a pause for a send).
+  while (options.stay && end == Io::kClosed) {
+    end = line.WaitForPeer(24 * 3600 * 1000);
+    if (end == Io::kOk) end = Conversation(line, options, network, report).Run();
+  }
   for (const std::string& summary : network.Summary()) Say(summary);
   if (end == Io::kClosed || end == Io::kStopped) return kOk;
   Complain(Describe(end));
