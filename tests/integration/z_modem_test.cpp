@@ -256,8 +256,12 @@ TEST(ZmodemFaults, HostileAndSilentSenders) {
       {"../x", "x", true}, {"/etc/passwd", "passwd", false}, {"quillon.ini", "quillon.ini", true}};
   for (const auto& name : kNames) {
     SCOPED_TRACE(name.given);
-    TempDir dir;
-    WriteBytes(dir.File("quillon.ini"), "keep");
+    // The receiving folder sits inside a folder of our own, so its parent can be checked.
+    TempDir outer;
+    const std::string in = outer.File("in");
+    ASSERT_EQ(mkdir(in.c_str(), 0700), 0);
+    const auto inFile = [&](const std::string& n) { return in + "/" + n; };
+    WriteBytes(inFile("quillon.ini"), "keep");
     PtyPair line;
     HandSender sender(name.crc32);
     sender.File(name.given, 5)
@@ -268,17 +272,17 @@ TEST(ZmodemFaults, HostileAndSilentSenders) {
     HandSender::Play(line, sender.bytes() + "OO");
     FdLine ours(line.master());
     std::string senderName;
-    EXPECT_EQ(ZmodemReceive(ours, dir.File("received.tmp"), senderName, kGoOn, quick), kDone);
+    EXPECT_EQ(ZmodemReceive(ours, inFile("received.tmp"), senderName, kGoOn, quick), kDone);
     EXPECT_EQ(senderName, name.senderName);
-    EXPECT_EQ(ReadBytes(dir.File("received.tmp")), "hello");
-    EXPECT_EQ(ReadBytes(dir.File("quillon.ini")), "keep");
-    EXPECT_NE(access((dir.path() + "/../x").c_str(), F_OK), 0);
+    EXPECT_EQ(ReadBytes(inFile("received.tmp")), "hello");
+    EXPECT_EQ(ReadBytes(inFile("quillon.ini")), "keep");
+    EXPECT_NE(access(outer.File("x").c_str(), F_OK), 0);
 
     std::string again;
     HandSender::Play(line, sender.bytes());
-    EXPECT_EQ(ZmodemReceive(ours, dir.File("quillon.ini"), again, kGoOn, quick), kFailed)
+    EXPECT_EQ(ZmodemReceive(ours, inFile("quillon.ini"), again, kGoOn, quick), kFailed)
         << "an existing target is refused";
-    EXPECT_EQ(ReadBytes(dir.File("quillon.ini")), "keep");
+    EXPECT_EQ(ReadBytes(inFile("quillon.ini")), "keep");
   }
   TempDir dir;
   PtyPair line;
