@@ -4,7 +4,7 @@
 
 #include "common/format.h"
 
-namespace quillon::radio {
+namespace quillon {
 
 namespace {
 
@@ -283,4 +283,4 @@ bool RecordHandler::Repeat(TOneTermData& term, const std::string& reported) {
   return true;
 }
 
-}  // namespace quillon::radio
+}  // namespace quillon

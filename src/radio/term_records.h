@@ -8,6 +8,7 @@
 // the expected one is data, the others tell of a restart ("-1"), of a record the terminal got
 // with a wrong counter ("-2"), of a request for the last record again ("-3") or are pings
 // ("00"). The PC numbers the records it sends a terminal the same way.
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -18,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace quillon::radio {
+namespace quillon {
 
 inline constexpr size_t kMaxPending = 1024;  // records waiting per terminal
 inline constexpr size_t kMaxHistory = 3;     // records delivered to a terminal, kept for repeats
@@ -41,10 +42,18 @@ struct TOneTermData {
   bool Fresh = true;
 };
 
-// The terminals that sent data, in the order they first did.
+// The terminals that sent data, in the order they first did, and the receive side's part in
+// keeping their records safe: when `storesConfirmed` is set, whoever fetches records tells
+// (inFlight back to 0, storeFailed) once they are stored, and the line thread confirms a
+// station's data to it only after that.
 struct RadioInbox {
   std::mutex mutex;
+  std::condition_variable changed;                   // records fetched or stored
   std::vector<std::unique_ptr<TOneTermData>> terms;  // mutex
+  bool storesConfirmed = false;                      // mutex
+  size_t inFlight = 0;                               // mutex; fetched, not yet stored
+  bool storeFailed = false;                          // mutex
+  std::function<void()> recordsArrived;              // mutex; wakes the fetching side
   TOneTermData& Find(int nr);                        // created when missing; mutex held
   size_t Waiting();                                  // records waiting in all; mutex held
 };
@@ -113,4 +122,4 @@ class RecordHandler {
   RecordSinks sinks_;
 };
 
-}  // namespace quillon::radio
+}  // namespace quillon

@@ -7,7 +7,7 @@
 
 #include "radio/term_records.h"
 
-namespace quillon::radio {
+namespace quillon {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -110,4 +110,4 @@ TEST(RecordCounters, DuplicatesAndTheWaitingLimitWithoutCounters) {
 }
 
 }  // namespace
-}  // namespace quillon::radio
+}  // namespace quillon
