@@ -141,6 +141,12 @@ inline constexpr const char* kExtLogWriteFailed =
 inline constexpr const char* kPortClosingForPause = "Schnittstelle wird für den Datenempfang geschlossen";
 inline constexpr const char* kPortReopening = "Schnittstelle wird für den Datenempfang wieder geöffnet";
 inline constexpr const char* kPortClosing = "Schnittstelle wird geschlossen";
+inline constexpr const char* kNetworkStartFailed = "Fehler beim Starten des Verano-Funknetzes";
+inline constexpr const char* kNetworkStarting = "Verano-Funknetz wird gestartet";
+inline constexpr const char* kNetworkStopping = "Verano-Funknetz wird angehalten";
+inline constexpr const char* kSatelliteOnline = "Satellit %s ist online";
+inline constexpr const char* kSatelliteOffline = "Satellit %s ist offline";
+inline constexpr const char* kSatelliteQueryFailed = "Fehler beim Abfragen der Satellitenstati";
 inline constexpr const char* kPortOpening = "Schnittstelle wird geöffnet";
 inline constexpr const char* kPortOpenFailed = "Fehler beim Öffnen der Schnittstelle (%d)";
 inline constexpr const char* kPolling = "Polle MDE-Geräteadresse %s an ...";
@@ -168,8 +174,6 @@ inline constexpr const char* kModemOffline = "offline";
 inline constexpr const char* kModemInitOk = "Modem-Initialisierung ok";
 inline constexpr const char* kModemInitFailed = "Fehler beim Initialisieren des Modems";
 inline constexpr const char* kThreadStopFailed = "Fehler beim Beenden des Empfangsthreads";
-inline constexpr const char* kProtocolNotAvailable =
-    "Das Protokoll %s ist in dieser Version noch nicht verfügbar";
 inline constexpr const char* kPortAlreadyOpenCommand = "MDE-Befehl: Schnittstelle ist bereits geöffnet";
 
 // Started programs, post-processing and terminal commands.

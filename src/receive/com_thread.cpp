@@ -282,8 +282,7 @@ void TComThread::Run() {
       } else if (protocol >= 2 && protocol <= 4) {
         goOn = ReceiveModem(protocol);
       } else if (protocol == 1) {
-        IdleWithoutProtocol(protocol);
-        goOn = !Terminated();
+        goOn = RunNetwork() && !Terminated();
       }
       if (!goOn) break;
     }
@@ -332,13 +331,6 @@ void TComThread::ReopenLostLine() {
 
 void TComThread::SuspendUntilStopped() {
   while (!Terminated()) WaitFor(kPauseStepMs, [this] { return Terminated(); });
-}
-
-void TComThread::IdleWithoutProtocol(int protocol) {
-  const std::string text = Format(txt::kProtocolNotAvailable, txt::kProtocolNames[protocol]);
-  Report(true, 1, text, text);
-  SetLed(kLedError);
-  while (!Terminated() && !PauseRequested.load()) Sleep(-1);
 }
 
 bool TComThread::OpenPort(bool firstTime, bool quiet) {

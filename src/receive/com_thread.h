@@ -117,7 +117,17 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   // afterwards (rc::kOk when the file went over).
   int SendUpdate(const std::string& file, const TOrvAckNak::Progress& progress);
   void ReportCommunicationError();
-  void IdleWithoutProtocol(int protocol);
+  // The radio network on this port ("Verano Quorbus"): runs until the thread ends; false when
+  // the network could not be opened.
+  bool RunNetwork();
+  // Opens the network on the port's line and starts its poll cycle; false when it cannot be
+  // opened.
+  bool StartNetwork(bool firstTime);
+  void CloseNetwork();
+  // Each record of `buffer` (separated by CR or LF) stored on its own; the last one's result.
+  bool NetworkRecords(const std::string& buffer);
+  // Satellites reported online and offline, once per change.
+  void SatelliteCheck();
   // Deletes the temporary file (a name that meanwhile names another file stays) and closes it.
   void DeleteTempFile(int place);
   // Swaps the port object; the main thread may be reaching for it to abort a wait.
@@ -149,6 +159,11 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
   bool LineGoneForGood = false;
   int ReopenPauseMs = 0;
   uint64_t LastModemCheck = 0;
+  int NetHandle = -1;
+  std::vector<std::string> SatOnline;
+  std::vector<std::string> SatOffline;
+  uint64_t LastNetCheck = 0;
+  std::atomic<bool> NetRecordsWaiting{false};  // set by the network's line thread
   std::vector<std::string> Passwords;
   FileStore store_;  // keeps what the recovery last reported from one wait to the next
 

@@ -34,12 +34,12 @@ class Station {
   // second terminal on the same port replaces the first and its line.
   bool Terminal(int port, const std::vector<std::string>& args) {
     auto sim = std::make_unique<ChildProcess>();
-    // The mode word ("modem") comes first.
+    // The mode word ("modem", "satellites") comes first.
     std::vector<std::string> argv = {kBin + "/quillon-sim"};
-    const bool modem = !args.empty() && args.front() == "modem";
-    if (modem) argv.push_back("modem");
+    const bool mode = !args.empty() && (args.front() == "modem" || args.front() == "satellites");
+    if (mode) argv.push_back(args.front());
     argv.push_back("--pty");
-    argv.insert(argv.end(), args.begin() + (modem ? 1 : 0), args.end());
+    argv.insert(argv.end(), args.begin() + (mode ? 1 : 0), args.end());
     if (!sim->Start(argv, dir.path()) || !sim->WaitForOutput("\n", kWaitMs)) return false;
     const std::string& out = sim->out();
     if (out.rfind("LINE ", 0) != 0) return false;
