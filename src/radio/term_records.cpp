@@ -64,7 +64,8 @@ int NextCounter(int value) {
 
 std::string CounterText(int value) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%.2d", value);
+  // Width, not precision: a negative counter keeps two characters ("-5", not "-05").
+  std::snprintf(buffer, sizeof buffer, "%02d", value);
   return buffer;
 }
 

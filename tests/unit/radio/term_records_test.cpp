@@ -62,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                     8, -5, {}},
         CounterCase{"OneAheadAsksByPing", 5, 4, {"03x"}, "", {"00706abc"}, {}, 5, 4,
                     {"00PING04:05"}},
+        CounterCase{"PingAnswerAfterAResetKeepsTwoCharacters", 5, -5, {"03x"}, "", {"00706abc"},
+                    {}, 5, -5, {"00PING-5:05"}},
         CounterCase{"RestartedTerminal", 40, 9, {"03x"}, "", {"007-1x"}, {"007-1x"}, 2, 2, {}},
         CounterCase{"UnknownWithoutHistoryResets", 5, -5, {}, "", {"00712x"}, {"007-1;;RESET"},
                     2, -5, {}},
