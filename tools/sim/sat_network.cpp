@@ -71,6 +71,7 @@ SatNetwork::SatNetwork(const SatOptions& options, SatReport& report)
     st.lastTerm = s.lastTerm;
     st.switching = s.switching;
     st.deliverAfter = s.deliverAfter;
+    st.refuseLeft = s.refuse;
     st.faults = s.faults;
     stations_.push_back(st);
     for (int t = s.firstTerm; t <= s.lastTerm; ++t) Feed(t);
@@ -255,6 +256,10 @@ std::string SatNetwork::ForTerminal(Station& st, const std::string& command) {
   const int term = command.size() >= 2 ? TermOfByte(command[1]) : -1;
   if (term < 0 || !st.Covers(term)) return kNakText;
   const std::string record = command.substr(2);
+  if ((command[0] == 'O' || command[0] == 'W') && st.refuseLeft > 0) {
+    --st.refuseLeft;
+    return kNakText;
+  }
   switch (command[0]) {
     case 'O':
       st.open.insert(term);
@@ -291,7 +296,12 @@ std::string SatNetwork::ForTerminal(Station& st, const std::string& command) {
 }
 
 void SatNetwork::Accept(Station& st, int term, const std::string& text) {
-  st.outgoing[term] = OutgoingRecord{text, st.deliverAfter, false};
+  // The PC offers a record again at every turn until it hears it was delivered: the same record
+  // still on its way to the terminal keeps its progress.
+  const auto held = st.outgoing.find(term);
+  const bool again =
+      held != st.outgoing.end() && !held->second.delivered && held->second.text == text;
+  if (!again) st.outgoing[term] = OutgoingRecord{text, st.deliverAfter, false};
   ++accepted_;
   const std::string line = st.Label() + " " + std::to_string(term) + " " + LogText(text);
   report_.Event("ACCEPTED " + line);

@@ -39,6 +39,7 @@ struct Station {
   int lastTerm = -1;
   int switching = 0;
   int deliverAfter = 0;
+  int refuseLeft = 0;
   StationFaults faults;
 
   bool polling = false;

@@ -91,6 +91,9 @@ bool ParseSatellite(const std::string& text, SatelliteSetup& sat, std::string& e
     } else if (key == "deliver-after") {
       ok = ToLong(value, 0, 1000000, a);
       sat.deliverAfter = static_cast<int>(a);
+    } else if (key == "refuse") {
+      ok = ToLong(value, 0, 1000000, a);
+      sat.refuse = static_cast<int>(a);
     } else {
       ok = ParseFault(key, value, sat.faults);
     }
@@ -177,7 +180,10 @@ const char* SatHelpText() {
          "      terms=A-B         Bereich der Terminals (Vorgabe 1-16)\n"
          "      switching=N       nach jedem \"4\"/\"4$\" antworten N Antworten (auf \"4\" und\n"
          "                        die folgenden \"5\") abwechselnd \"<SYS>\" und \"<RUN>\"\n"
-         "      deliver-after=N   \"D\" antwortet N-mal \"<DEL>\", danach \"<ACK>\" (Vorgabe 0)\n"
+         "      deliver-after=N   \"D\" antwortet N-mal \"<DEL>\", danach \"<ACK>\" (Vorgabe 0);\n"
+         "                        derselbe Datensatz erneut angenommen zählt weiter\n"
+         "      refuse=N          lehnt die ersten N Datensätze für Terminals (\"O\" bzw. \"W\")\n"
+         "                        mit \"<NAK>\" ab\n"
          "  --station NR[,SCHLÜSSEL=WERT...]  stationäres Terminal NR (1..100)\n"
          "  Fehler (bei beiden, gezählt nach den an die Station gerichteten Anfragen ab 1):\n"
          "      mute=all          antwortet nie\n"

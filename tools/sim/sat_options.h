@@ -24,6 +24,7 @@ struct SatelliteSetup {
   int lastTerm = 16;
   int switching = 0;           // replies showing "<SYS>"/"<RUN>" after each stop of polling
   int deliverAfter = 0;        // "D" questions answered "<DEL>" before "<ACK>"
+  int refuse = 0;              // records for terminals ("O"/"W") answered "<NAK>" first
   StationFaults faults;
 };
 
