@@ -3,10 +3,14 @@
 // and the program's end waking every wait.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,7 @@
 #include "receive/reception_control.h"
 #include "serial/com_remap.h"
 #include "serial/orv_comm.h"
+#include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -181,13 +186,55 @@ TEST_F(ThreadLifecycle, AGivenUpThreadThatEndedMakesRoomForANewOne) {
 }
 
 TEST_F(ThreadLifecycle, TheProgramsEndWakesAThreadWaitingWithoutLimit) {
-  // A port without a usable protocol idles until it is woken; only the end of the program
-  // does so here.
-  env->app.PortSettings[1].Protocol = 1;
+  // A pseudo-terminal that is gone never comes back: the thread waits without limit until it is
+  // woken; only the end of the program does so here.
   control->Start();
+  ASSERT_TRUE(LogShows("Schnittstelle wird geöffnet", kWaitMs));
+  pty.CloseMaster();
   ASSERT_TRUE(WaitUntil([&] { return env->status[1].LedState.load() == kLedError; }));
   env->shutdown.Begin();
   EXPECT_TRUE(WaitUntil([&] { return env->status[1].Finished.load(); }));
+}
+
+// A running radio network lets go of its line for the lender and starts again afterwards; what
+// its satellites hold is stored once, whether it came before or after the pause.
+TEST_F(ReceptionPause, ARunningRadioNetworkClosesForTheLenderAndStartsAgain) {
+  test::ChildProcess sim;
+  ASSERT_TRUE(sim.Start({std::string(QUILLON_BIN_DIR) + "/quillon-sim", "satellites", "--pty",
+                         "--sat", "1,terms=1-2", "--sat", "2,terms=3-4", "--records", "3",
+                         "--term-id", "--counter", "--stay"},
+                        dir.path()));
+  ASSERT_TRUE(sim.WaitForOutput("\n", kWaitMs));
+  const std::string line = sim.out().substr(5, sim.out().find('\n') - 5);
+  const int holder = open(line.c_str(), O_RDWR | O_NOCTTY);  // a real line stays when closed
+  ASSERT_GE(holder, 0);
+  WriteBytes(dir.File("ComRemap.ini"), "[Remap]\r\nCOM1=" + line + "\r\n");
+  WriteBytes(dir.File("Tembra_COM1.ini"),
+             "[Satelliten]\r\n1=A,1,2\r\n2=B,3,4\r\n[Gruppen]\r\nA=1\r\nB=2\r\n");
+  TQuillonOpt& opt = app.PortSettings[1];
+  opt.Protocol = 1;
+  opt.FileMode = 1;
+  auto stored = [&] {
+    const std::string all = test::ReadBytes(opt.FileName);
+    return static_cast<size_t>(std::count(all.begin(), all.end(), '\n'));
+  };
+  control->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stored() >= 1; })) << Log();
+  ASSERT_TRUE(control->RequestPause(1));
+  EXPECT_TRUE(LineIsFree()) << "the network closed the line";
+  control->ReleasePause(1);
+  ASSERT_TRUE(LogShows("Schnittstelle wird für den Datenempfang wieder geöffnet", kWaitMs));
+  ASSERT_TRUE(WaitUntil([&] { return stored() >= 12; })) << Log();
+  control->StopPort(1);
+  close(holder);
+  std::vector<std::string> records;
+  std::istringstream in(test::ReadBytes(opt.FileName));
+  for (std::string record; std::getline(in, record);) records.push_back(record);
+  std::sort(records.begin(), records.end());
+  EXPECT_EQ(records.size(), 12u);
+  EXPECT_EQ(test::ReadBytes(opt.FileName).find(";;"), std::string::npos) << "data, no marks";
+  EXPECT_EQ(std::adjacent_find(records.begin(), records.end()), records.end())
+      << "each once: " << test::ReadBytes(opt.FileName) << Log() << sim.out();
 }
 
 }  // namespace
