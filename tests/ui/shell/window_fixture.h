@@ -51,8 +51,12 @@ class WindowFixture {
   // COM`port` on a simulated terminal running quillon-sim --pty with `args`.
   bool Terminal(int port, const std::vector<std::string>& args) {
     auto sim = std::make_unique<ChildProcess>();
-    std::vector<std::string> argv = {std::string(QUILLON_BIN_DIR) + "/quillon-sim", "--pty"};
-    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> argv = {std::string(QUILLON_BIN_DIR) + "/quillon-sim"};
+    // A mode word ("satellites") comes first.
+    const bool mode = !args.empty() && args.front() == "satellites";
+    if (mode) argv.push_back(args.front());
+    argv.push_back("--pty");
+    argv.insert(argv.end(), args.begin() + (mode ? 1 : 0), args.end());
     if (!sim->Start(argv, dir.path()) || !sim->WaitForOutput("\n", kUiWaitMs)) return false;
     const std::string& out = sim->out();
     if (out.rfind("LINE ", 0) != 0) return false;
