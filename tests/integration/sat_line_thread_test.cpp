@@ -130,10 +130,10 @@ struct DeliveryCase {
   friend void PrintTo(const DeliveryCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class SatLineThreadDelivery : public testing::TestWithParam<DeliveryCase> {};
+class QueuedRecordDelivery : public testing::TestWithParam<DeliveryCase> {};
 
 // Satellite 2 covers other terminals and never sees the record nor a question about it.
-TEST_P(SatLineThreadDelivery, QueuedUntilDeliveredThroughTheCoveringSatellite) {
+TEST_P(QueuedRecordDelivery, UntilDeliveredThroughTheCoveringSatellite) {
   const DeliveryCase& c = GetParam();
   SimNetwork net;
   ASSERT_TRUE(net.Start({"--sat", c.sat, "--sat", "2,terms=5-8"}, {{1, 1, 4}, {2, 5, 8}}))
@@ -161,7 +161,7 @@ TEST_P(SatLineThreadDelivery, QueuedUntilDeliveredThroughTheCoveringSatellite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Radio, SatLineThreadDelivery,
+    SatLineThread, QueuedRecordDelivery,
     testing::Values(
         // Every "<DEL>" leaves it queued: offered again at the group's next turn and asked again.
         DeliveryCase{"OneFrameFromBios62StaysWhileNotDelivered", "1,terms=1-4,deliver-after=2",
