@@ -496,37 +496,42 @@ void Tv24SatThread::SendQueued(TOneSat& sat) {
 }
 
 void Tv24SatThread::DeliveryCheck(TOneGrp& group) {
-  // The terminals' states are updated after the list is unlocked: the record handler takes the
-  // two locks the other way round.
-  std::vector<std::pair<int, std::string>> delivered;
+  // The questions are asked under the list's lock alone; a delivered message is marked done
+  // only together with its terminal's counter, under both locks in the record handler's order,
+  // so that a record queued meanwhile never gets the counter the delivered one had. (Only this
+  // thread removes messages, so the pointers stay valid.)
+  std::vector<TTermMsg*> delivered;
   {
-  std::lock_guard lock(outgoing_.mutex);
-  for (TOneSat* sat : group.SatList) {
-    const std::string id = std::to_string(sat->Nr);
-    for (TTermMsg& msg : outgoing_.msgs) {
-      if (msg.Done || std::find(msg.Via.begin(), msg.Via.end(), id) == msg.Via.end()) continue;
-      const int result = line_.DeliveryQuestion(sat->Nr, msg.Term);
-      if (result == -4) {
-        sat->Online = false;
-        continue;
+    std::lock_guard lock(outgoing_.mutex);
+    for (TOneSat* sat : group.SatList) {
+      const std::string id = std::to_string(sat->Nr);
+      for (TTermMsg& msg : outgoing_.msgs) {
+        if (msg.Done || std::find(msg.Via.begin(), msg.Via.end(), id) == msg.Via.end()) continue;
+        if (std::find(delivered.begin(), delivered.end(), &msg) != delivered.end()) continue;
+        const int result = line_.DeliveryQuestion(sat->Nr, msg.Term);
+        if (result == -4) {
+          sat->Online = false;
+          continue;
+        }
+        sat->Online = true;
+        sat->LastContact = Clock();
+        if (result != -7 && result != -8) continue;  // "<SYS>" or "<ACK>": delivered
+        TermLog(msg.Term, Format(kDelivered, msg.Text));
+        delivered.push_back(&msg);
       }
-      sat->Online = true;
-      sat->LastContact = Clock();
-      if (result != -7 && result != -8) continue;  // "<SYS>" or "<ACK>": delivered
-      msg.Done = true;
-      TermLog(msg.Term, Format(kDelivered, msg.Text));
-      delivered.emplace_back(msg.Term, msg.Text);
     }
   }
-  outgoing_.msgs.remove_if([](const TTermMsg& msg) { return msg.Done; });
-  }
+  if (delivered.empty()) return;
   std::lock_guard inboxLock(inbox_.mutex);
-  for (const auto& [nr, text] : delivered) {
-    TOneTermData& term = inbox_.Find(nr);
+  std::lock_guard lock(outgoing_.mutex);
+  for (TTermMsg* msg : delivered) {
+    msg->Done = true;
+    TOneTermData& term = inbox_.Find(msg->Term);
     term.HostCounter = NextCounter(term.HostCounter);
-    term.History.push_back(text);
+    term.History.push_back(msg->Text);
     while (term.History.size() > kMaxHistory) term.History.pop_front();
   }
+  outgoing_.msgs.remove_if([](const TTermMsg& msg) { return msg.Done; });
 }
 
 // ---- logs ------------------------------------------------------------------------------------
