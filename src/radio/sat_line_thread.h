@@ -68,6 +68,7 @@ class Tv24SatThread {
   void SetCycles(int cycles);
   bool Idle() const { return idle_.load(); }
   bool CycleRunning() const { return cycleRunning_.load(); }
+  bool Ended() const { return ended_.load(); }
   // Waits until the thread idles / a cycle runs; false after `ms` or when the thread ended.
   bool WaitIdle(int ms);
   // Cycles begun so far; waits until more than `before` have begun.

@@ -24,6 +24,7 @@ constexpr const char* kOffline = "<Offline or Error>";
 
 struct NetworkSlot {
   int baud = 0;
+  const ShutdownState* shutdown = nullptr;
   std::unique_ptr<TOrvComm> Port;
   std::unique_ptr<QuorbusLine> Line;
   std::unique_ptr<TMultiSat> Network;
@@ -88,6 +89,7 @@ int TembraOpen(const std::string& portText, int baud, int dataBits, int parity, 
     table.slots[static_cast<size_t>(handle)].reset();
   };
   slot.baud = baud;
+  slot.shutdown = context.shutdown;
   slot.Port = std::make_unique<TOrvComm>(context.shutdown);
   if (slot.Port->Open(portText, baud, dataBits, parity, stopBits) <= 0) {
     freeHandle();
@@ -138,7 +140,14 @@ int TembraConfigure(int handle) {
   if (!InRange(handle)) return -6;
   NetworkSlot* slot = Open(handle);
   if (slot == nullptr) return -1;
-  (void)TembraPolling(handle, 0);
+  // The dialog uses the line itself: the cycle stops, and a thread that is still checking its
+  // satellites after the open finishes that first (every step of it ends on the line's
+  // time-outs).
+  Tv24SatThread& thread = *slot->Thread;
+  thread.SetCycles(0);
+  while (!thread.WaitIdle(kLineRequestMs)) {
+    if (thread.Ended() || (slot->shutdown != nullptr && slot->shutdown->IsShuttingDown())) return -1;
+  }
   NetworkDialog dialog;
   {
     std::lock_guard lock(Table().mutex);
