@@ -20,7 +20,15 @@
 
 namespace quillon {
 
+class QuorbusLine;
+
 inline constexpr int kLastSearchAddress = 100;
+// How long a status check waits for each piece of the answer during the search.
+inline constexpr int kSearchReadTimeoutMs = 200;
+// The rates tried at each address, in this order.
+inline constexpr int kSearchBauds[] = {9600, 19200, 38400};
+// Status checks at the new address after an address change.
+inline constexpr int kAddressChangeTries = 5;
 
 struct SearchEvents {
   // An address is being tried at a baud rate.
@@ -36,9 +44,11 @@ struct SearchEvents {
 class TSearchSatThread {
  public:
   // The port must be open and outlive the thread; its baud rate and read time-out are restored
-  // after every job.
-  TSearchSatThread(TOrvComm& port, SearchEvents events, const ShutdownState* shutdown = nullptr);
-  // Stops a running job after the step under way and waits for the thread.
+  // after every job. A search pass ends after `lastAddress` (0..kLastSearchAddress).
+  TSearchSatThread(TOrvComm& port, SearchEvents events, const ShutdownState* shutdown = nullptr,
+                   int lastAddress = kLastSearchAddress);
+  // Ends a running job at once (the wait under way is cut short through the port's abort,
+  // which is cleared again afterwards when it was clear before) and waits for the thread.
   ~TSearchSatThread();
   TSearchSatThread(const TSearchSatThread&) = delete;
   TSearchSatThread& operator=(const TSearchSatThread&) = delete;
@@ -58,10 +68,14 @@ class TSearchSatThread {
   void Run();
   void SearchPass();
   void AddressChange(int oldAddress, int newAddress);
+  // Tries one address at every search rate until it answers; true when it did.
+  bool SearchAddress(QuorbusLine& line, int address, int lineBaud);
+  [[nodiscard]] bool Interrupted() const;
 
   TOrvComm& port_;
   SearchEvents events_;
   const ShutdownState* shutdown_;
+  const int lastAddress_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   enum class Job { kNone, kSearch, kChange, kEnd } job_ = Job::kNone;
@@ -69,6 +83,7 @@ class TSearchSatThread {
   int newAddress_ = 0;
   bool busy_ = false;
   std::atomic<bool> searching_{false};
+  std::atomic<bool> ending_{false};
   std::thread thread_;
 };
 
