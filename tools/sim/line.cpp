@@ -46,6 +46,19 @@ bool SpeedFor(int baud, speed_t& speed) {
   return false;
 }
 
+int BaudOf(speed_t speed) {
+  static const struct {
+    speed_t speed;
+    int baud;
+  } kRates[] = {{B300, 300},     {B600, 600},       {B1200, 1200},    {B2400, 2400},
+                {B4800, 4800},   {B9600, 9600},     {B19200, 19200},  {B38400, 38400},
+                {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+  for (const auto& r : kRates) {
+    if (r.speed == speed) return r.baud;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string Describe(Io io) {
@@ -100,6 +113,12 @@ void Line::SetBaud(int baud) {
   cfsetispeed(&tio, speed);
   cfsetospeed(&tio, speed);
   tcsetattr(fd_, TCSADRAIN, &tio);
+}
+
+int Line::RateHeard() const {
+  termios tio{};
+  if (fd_ < 0 || tcgetattr(fd_, &tio) != 0) return 0;
+  return BaudOf(cfgetospeed(&tio));
 }
 
 bool Line::OpenDevice(const std::string& path, int baud, std::string& error) {

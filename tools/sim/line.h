@@ -32,8 +32,12 @@ class Line {
   // The device path the receiver opens (the pty slave or the device itself).
   const std::string& path() const { return path_; }
 
-  // Changes the rate of the line (a pty keeps it as a setting only).
+  // Changes the rate of the line (a pty keeps it as a setting only; the pair shares one, so the
+  // receiver's side changes with it).
   void SetBaud(int baud);
+  // The rate the line runs at for the other side: on a pty the rate the receiver set on its end
+  // (both ends of a pair share one setting), on a device the device's own; 0 when unknown.
+  int RateHeard() const;
   // Pty only: waits until someone has the slave open, or has had it open and written to it,
   // checking every 10 ms.
   Io WaitForPeer(int timeoutMs);

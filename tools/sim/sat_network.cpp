@@ -72,6 +72,8 @@ SatNetwork::SatNetwork(const SatOptions& options, SatReport& report)
     st.switching = s.switching;
     st.deliverAfter = s.deliverAfter;
     st.refuseLeft = s.refuse;
+    st.rate = s.rate;
+    st.delayMs = s.delayMs;
     st.faults = s.faults;
     stations_.push_back(st);
     for (int t = s.firstTerm; t <= s.lastTerm; ++t) Feed(t);
@@ -101,11 +103,12 @@ TerminalFeed& SatNetwork::Feed(int term) {
   return it->second;
 }
 
-Station* SatNetwork::Find(std::uint8_t address) {
+std::vector<Station*> SatNetwork::FindAll(std::uint8_t address) {
+  std::vector<Station*> found;
   for (Station& st : stations_) {
-    if (st.address == address) return &st;
+    if (st.address == address) found.push_back(&st);
   }
-  return nullptr;
+  return found;
 }
 
 bool SatNetwork::Answers(Station& st) {
@@ -236,16 +239,14 @@ std::string SatNetwork::Configure(Station& st, const std::string& command) {
   const auto address = static_cast<unsigned char>(command[3]);
   const int first = TermOfByte(command[4]);
   const int last = TermOfByte(command[5]);
-  const Station* holder = Find(address);
-  if (baud == 0 || address < 100 || address > 200 || first < 0 || last < first ||
-      (holder != nullptr && holder != &st)) {
-    return kNakText;
-  }
+  // A satellite cannot know whether another one holds the new address already: it takes it.
+  if (baud == 0 || address < 100 || address > 200 || first < 0 || last < first) return kNakText;
   const std::string old = st.Label();
   st.number = address - 100;
   st.address = address;
   st.firstTerm = first;
   st.lastTerm = last;
+  st.pendingRate = baud;
   for (int t = first; t <= last; ++t) Feed(t);
   report_.Event("CONFIGURED " + old + " " + st.Label() + " " + std::to_string(first) + "-" +
                 std::to_string(last) + " " + std::to_string(baud));

@@ -40,6 +40,9 @@ struct Station {
   int switching = 0;
   int deliverAfter = 0;
   int refuseLeft = 0;
+  int rate = 0;         // the only rate it hears and sends at; 0: any
+  int pendingRate = 0;  // set by "L", in force once its reply is out
+  int delayMs = 0;
   StationFaults faults;
 
   bool polling = false;
@@ -54,20 +57,24 @@ struct Station {
   // How the station appears in events: the satellite ID, or "T" and the terminal number.
   std::string Label() const;
   bool Covers(int term) const { return satellite && term >= firstTerm && term <= lastTerm; }
+  // Whether it makes out what is sent on a line running at `baud` (0: unknown, taken as its own).
+  bool Hears(int baud) const { return rate == 0 || baud == 0 || baud == rate; }
 };
 
 class SatNetwork {
  public:
   SatNetwork(const SatOptions& options, SatReport& report);
 
-  Station* Find(std::uint8_t address);
+  // Every station at `address`: several satellites may share one.
+  std::vector<Station*> FindAll(std::uint8_t address);
   // Counts a request to `station`; false when the station leaves it unanswered (muted or in
   // its offline window).
   bool Answers(Station& station);
   // Counts a reply frame of `station`; true when it is to carry a wrong checksum.
   bool SpoilReply(Station& station);
 
-  // Reply data to every command but "0*".
+  // Reply data to every command but "0*". An "L" reply goes out at the rate the satellite had;
+  // it takes its new rate from the next request on.
   std::string Handle(Station& station, const std::string& command);
   // "0*": the replies to send one by one (a stationary terminal's header, the stored lines, the
   // end marker); `dataFrom` is the index of the first stored line among them.

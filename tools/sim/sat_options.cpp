@@ -94,6 +94,12 @@ bool ParseSatellite(const std::string& text, SatelliteSetup& sat, std::string& e
     } else if (key == "refuse") {
       ok = ToLong(value, 0, 1000000, a);
       sat.refuse = static_cast<int>(a);
+    } else if (key == "rate") {
+      ok = ToLong(value, 300, 230400, a) && (a == 9600 || a == 19200 || a == 38400);
+      sat.rate = static_cast<int>(a);
+    } else if (key == "delay") {
+      ok = ToLong(value, 0, 60000, a);
+      sat.delayMs = static_cast<int>(a);
     } else {
       ok = ParseFault(key, value, sat.faults);
     }
@@ -184,6 +190,18 @@ const char* SatHelpText() {
          "                        derselbe Datensatz erneut angenommen zählt weiter\n"
          "      refuse=N          lehnt die ersten N Datensätze für Terminals (\"O\" bzw. \"W\")\n"
          "                        mit \"<NAK>\" ab\n"
+         "      rate=N            hört und sendet nur mit N Baud (9600, 19200, 38400); ohne\n"
+         "                        rate= hört er jede Rate, bis ein \"L\" eine einstellt. Es\n"
+         "                        zählt die Rate, die der PC auf seinem Ende des\n"
+         "                        Pseudo-Terminals eingestellt hat (bei --device die eigene).\n"
+         "                        Eine Anfrage mit anderer Rate bleibt ohne Antwort (\"DEAF\" im\n"
+         "                        Log); eine Antwort, während der PC mit anderer Rate liest,\n"
+         "                        kommt bei ihm als Zeichensalat an\n"
+         "      delay=MS          wartet vor jeder Antwort MS Millisekunden\n"
+         "  Dieselbe Satelliten-ID darf mehrfach vorkommen: Die Satelliten antworten zugleich,\n"
+         "  ihre Signale überlagern sich auf der Leitung (Leerlauf überall dort, wo keiner\n"
+         "  sendet, sonst gewinnt eine 0); gleiche Antworten im selben Augenblick kommen\n"
+         "  unverändert an, sonst kommt Zeichensalat an\n"
          "  --station NR[,SCHLÜSSEL=WERT...]  stationäres Terminal NR (1..100)\n"
          "  Fehler (bei beiden, gezählt nach den an die Station gerichteten Anfragen ab 1):\n"
          "      mute=all          antwortet nie\n"
@@ -219,9 +237,9 @@ const char* SatHelpText() {
          "nach einem ACK des PCs), dann \"<EOF>\" (Satellit) bzw. \"<EOT>\" (stationäres\n"
          "Terminal, dessen erste Zeile \"KOPF <Nr>\" ist); erst \"1*\" nach einem vollständigen\n"
          "Lesen löscht sie. \"O\"/\"2\"/\"C\" und \"W\" nehmen Datensätze für Terminals im Bereich\n"
-         "an; \"L\" stellt Adresse, Bereich und Baudrate um; sonst \"<ACK>\", \"8\" gibt\n"
-         "\"SAT<ID>\" bzw. \"TERM<Nr>\", Unbekanntes \"<NAK>\". Falsche Rahmen und unbekannte\n"
-         "Adressen bleiben ohne Antwort.\n"
+         "an; \"L\" stellt Adresse, Bereich und Baudrate um (geantwortet wird noch mit der\n"
+         "alten Rate); sonst \"<ACK>\", \"8\" gibt \"SAT<ID>\" bzw. \"TERM<Nr>\", Unbekanntes\n"
+         "\"<NAK>\". Falsche Rahmen und unbekannte Adressen bleiben ohne Antwort.\n"
          "\n"
          "Ausgabe (stdout, eine Zeile je Ereignis; Zeiten in s von CLOCK_MONOTONIC):\n"
          "  POLLING <ID> ON|OFF <Zeit>   RELEASED <ID> <Zeilen>   READ <ID> <Zeilen>\n"
@@ -237,7 +255,8 @@ const char* SatHelpText() {
          "                        Bytes ab 128 in Ziffern umgesetzt\n"
          "  --log DATEI           jede Anfrage und Antwort mit Zeit: \"<Zeit> RX <Adresse> <Text>\",\n"
          "                        \"<Zeit> TX <Adresse> <Daten>\", \"<Zeit> RAWACK\", \"<Zeit> BAD\n"
-         "                        <Grund>\", \"<Zeit> POLLING <ID> ON|OFF\"\n"
+         "                        <Grund>\", \"<Zeit> POLLING <ID> ON|OFF\", \"<Zeit> DEAF <ID>\n"
+         "                        <Rate des PCs>\", \"<Zeit> NOISE <was beim PC ankommt>\"\n"
          "\n"
          "  --help                diese Hilfe\n"
          "\n"
@@ -354,11 +373,10 @@ bool ParseSatOptions(int argc, char** argv, SatOptions& o, std::string& error) {
     error = "--binary-digits braucht --counter oder --term-id";
     return false;
   }
-  std::set<int> addresses;
-  for (const SatelliteSetup& sat : o.satellites) addresses.insert(sat.id + 100);
-  for (const StationSetup& station : o.stations) addresses.insert(station.number);
-  if (addresses.size() != o.satellites.size() + o.stations.size()) {
-    error = "Jede Satelliten-ID und jede Terminalnummer darf nur einmal vorkommen";
+  std::set<int> numbers;
+  for (const StationSetup& station : o.stations) numbers.insert(station.number);
+  if (numbers.size() != o.stations.size()) {
+    error = "Jede Terminalnummer darf nur einmal vorkommen";
     return false;
   }
   return true;

@@ -25,6 +25,8 @@ struct SatelliteSetup {
   int switching = 0;           // replies showing "<SYS>"/"<RUN>" after each stop of polling
   int deliverAfter = 0;        // "D" questions answered "<DEL>" before "<ACK>"
   int refuse = 0;              // records for terminals ("O"/"W") answered "<NAK>" first
+  int rate = 0;                // the only rate it hears and sends at; 0: any, until an "L"
+  int delayMs = 0;             // waits this long before each reply
   StationFaults faults;
 };
 
