@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh bench_block_turnaround bench_reception
+scripts/build.sh bench_block_turnaround bench_reception bench_radio_network
 build/bin/bench_block_turnaround
 build/bin/bench_reception
+build/bin/bench_radio_network
