@@ -130,17 +130,17 @@ void TSearchSatThread::SearchPass() {
   QuorbusLine line(port_, shutdown_);
   // The address under test is always finished: a stop ends the pass before the next one.
   for (int address = 0; address <= lastAddress_ && searching_ && !Interrupted(); ++address) {
-    if (SearchAddress(line, address, lineBaud) && events_.found) events_.found(address);
+    if (SearchAddress(line, address, lineBaud)) Report(events_.found, address);
   }
   searching_ = false;
-  if (events_.searchEnded) events_.searchEnded();
+  Report(events_.searchEnded);
 }
 
 bool TSearchSatThread::SearchAddress(QuorbusLine& line, int address, int lineBaud) {
   for (const int baud : kSearchBauds) {
     if (Interrupted()) return false;
     if (port_.GetBaud() != baud) (void)port_.SetBaud(baud);
-    if (events_.testing) events_.testing(address, baud);
+    Report(events_.testing, address, baud);
     // A late answer to an earlier question must not pass for this one.
     (void)port_.Purge(1);
     if (line.StatusCheck(address) != 0) continue;
@@ -167,7 +167,7 @@ void TSearchSatThread::AddressChange(int oldAddress, int newAddress) {
   for (int i = 0; i < kAddressChangeTries && !answered && !Interrupted(); ++i) {
     answered = line.StatusCheck(newAddress) == 0;
   }
-  if (events_.changeEnded) events_.changeEnded(oldAddress, newAddress, answered);
+  Report(events_.changeEnded, oldAddress, newAddress, answered);
 }
 
 std::optional<int> ParseSatelliteAddress(const std::string& answer) {

@@ -30,6 +30,7 @@ inline constexpr int kSearchBauds[] = {9600, 19200, 38400};
 // Status checks at the new address after an address change.
 inline constexpr int kAddressChangeTries = 5;
 
+// No event comes once the thread's destructor has begun.
 struct SearchEvents {
   // An address is being tried at a baud rate.
   std::function<void(int address, int baud)> testing;
@@ -71,6 +72,11 @@ class TSearchSatThread {
   // Tries one address at every search rate until it answers; true when it did.
   bool SearchAddress(QuorbusLine& line, int address, int lineBaud);
   [[nodiscard]] bool Interrupted() const;
+  // Calls an event unless the destructor has begun (its receiver may be going away).
+  template <typename Event, typename... Args>
+  void Report(const Event& event, Args... args) const {
+    if (event && !ending_) event(args...);
+  }
 
   TOrvComm& port_;
   SearchEvents events_;
