@@ -10,6 +10,7 @@
 
 #include "common/single_instance.h"
 #include "common/texts.h"
+#include "radio/ui/network_setup_form.h"
 #include "shell/init_paths.h"
 #include "shell/startup.h"
 #include "shell/ui/qt_translation.h"
@@ -32,7 +33,10 @@ int BlockTerminationSignals() {
 }  // namespace
 
 WindowedReceiver::WindowedReceiver()
-    : receiver_(sink_), form_(std::make_unique<TMainForm>(MainFormEnv{receiver_, sink_})) {}
+    : receiver_(sink_), form_(std::make_unique<TMainForm>(MainFormEnv{receiver_, sink_})) {
+  // "Funknetz konfigurieren" in the setup dialog edits a network through this dialog.
+  InstallNetworkSetupDialog();
+}
 
 WindowedReceiver::~WindowedReceiver() {
   // No thread may post to the window while it goes away.
