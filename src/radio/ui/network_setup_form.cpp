@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -39,6 +40,8 @@ QPushButton* NewButton(const char* text, const char* name, QWidget* parent) {
   auto* button = new QPushButton(U8(text), parent);
   button->setObjectName(name);
   button->setAutoDefault(false);
+  // Some room around the text, also where a row of buttons is squeezed.
+  button->setMinimumWidth(button->sizeHint().width() + 12);
   return button;
 }
 
@@ -491,6 +494,8 @@ void TMultiSatSetupForm::NewAddressClicked() {
   ask.setTextValue(QString::number(oldAddress));
   ask.setOkButtonText(U8(nettxt::kFormOk));
   ask.setCancelButtonText(U8(nettxt::kFormCancel));
+  // Room for the caption in the title bar.
+  if (auto* field = ask.findChild<QLineEdit*>()) field->setMinimumWidth(300);
   if (ask.exec() != QDialog::Accepted) return;
 
   const std::optional<int> newAddress =

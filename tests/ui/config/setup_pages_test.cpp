@@ -50,7 +50,17 @@ TEST_F(SetupPages, QuorbusDisablesModemAndAckNakAndShowsTheRadioNetworkButton) {
 
   Choose("Protokoll", 1);
   EXPECT_FALSE(Find<QWidget>("FunkNetzConfigBtn")->isHidden());
-  EXPECT_FALSE(Enabled("FunkNetzConfigBtn")) << "until the radio network setup exists";
+  EXPECT_FALSE(Enabled("FunkNetzConfigBtn")) << "no radio network setup given to open";
+  std::string networkPort;
+  int networkBaud = 0;
+  form_->SetRadioNetworkAction([&](QWidget*, const std::string& port, int baud) {
+    networkPort = port;
+    networkBaud = baud;
+  });
+  ASSERT_TRUE(Enabled("FunkNetzConfigBtn"));
+  Click("FunkNetzConfigBtn");
+  EXPECT_EQ(networkPort, "COM1:");
+  EXPECT_EQ(networkBaud, 9600);
   EXPECT_TRUE(Find<QRadioButton>("ModemNichtAktiv")->isChecked());
   EXPECT_FALSE(Enabled("ModemAktiv"));
   EXPECT_FALSE(Enabled("ModemNichtAktiv"));

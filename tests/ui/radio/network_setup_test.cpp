@@ -4,6 +4,10 @@
 // satellites and their address change, and the file the dialog writes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -20,9 +24,11 @@
 #include <set>
 
 #include "../config/setup_dialog_fixture.h"
+#include "../shell/window_fixture.h"
 #include "radio/ui/network_input_forms.h"
 #include "radio/ui/network_setup_form.h"
 #include "radio/ui/sat_list_box.h"
+#include "support/pty_pair.h"
 
 namespace quillon::test {
 namespace {
@@ -40,6 +46,8 @@ void ClickIn(QWidget* w, const char* button) {
 
 class NetworkSetup : public ::testing::Test {
  protected:
+  // An idle line: the address changes here find nobody.
+  void SetUp() override { ASSERT_GT(port_.Open(line_.path(), 9600, 8, 0, 1), 0); }
   void TearDown() override {
     form_.reset();
     EXPECT_TRUE(unexpected_.seen().empty()) << unexpected_.seen().front();
@@ -110,6 +118,7 @@ class NetworkSetup : public ::testing::Test {
       auto* ask = qobject_cast<QInputDialog*>(w);
       ASSERT_NE(ask, nullptr);
       ask->setTextValue(answer);
+      Shot(ask, "network-new-address");
       ask->accept();
     });
     if (refused) answers_.Press("okButton");
@@ -119,7 +128,8 @@ class NetworkSetup : public ::testing::Test {
 
   TempDir dir_;
   TMultiSat network_;
-  TOrvComm port_;  // never opened: the address changes here find nobody
+  PtyPair line_;
+  TOrvComm port_;
   ModalAnswers answers_;
   UnexpectedBoxes unexpected_;
   std::unique_ptr<TMultiSatSetupForm> form_;
@@ -230,7 +240,6 @@ TEST_F(NetworkSetup, GroupMembershipByButtonsAndDrags) {
        "[Gruppen]\r\nB=\r\nA=1\r\n");
   Open();
   Page(1);
-  Shot(form_.get(), "network-groups");
   Select("GrpListBox", {0, 1});
   EXPECT_TRUE(Ids("GrpSatListBox").empty()) << "two groups: none of them shown";
   EXPECT_EQ(Ids("AvailSatListBox"), (std::vector<int>{1, 2, 3}));
@@ -241,6 +250,7 @@ TEST_F(NetworkSetup, GroupMembershipByButtonsAndDrags) {
   EXPECT_FALSE(Drag("AvailSatListBox", "GrpSatListBox")) << "no single group to take them";
 
   Select("GrpListBox", {0});  // A, sorted before B
+  Shot(form_.get(), "network-groups");
   EXPECT_EQ(Ids("GrpSatListBox"), std::vector<int>{1});
   EXPECT_EQ(Ids("AvailSatListBox"), (std::vector<int>{2, 3}));
   Select("AvailSatListBox", {0});
@@ -295,6 +305,7 @@ TEST_F(NetworkSetup, DeletingAsksForOneByNameAndForSeveralTogether) {
 
   Page(2);
   Select("TermListBox", {0, 1});
+  Shot(form_.get(), "network-terminals");
   answers_.Press("yesButton");
   Click("DelTermBtn");
   EXPECT_EQ(network_.TerminalCount(), 0u);
@@ -383,6 +394,9 @@ TEST_F(NetworkSetup, InputFormsRefuseNamesTheFileCannotHold) {
   // A group name in use (ignoring case) cannot be confirmed, except the group's own.
   TGrpForm fresh(network_, nullptr);
   EXPECT_EQ(fresh.Name(), "Gruppe 2");
+  Shot(&fresh, "network-group-form");
+  TTermForm term(network_, nullptr);
+  Shot(&term, "network-terminal-form");
   auto* ok = fresh.findChild<QPushButton*>("OkBtn");
   EXPECT_TRUE(ok->isEnabled());
   fresh.findChild<QLineEdit*>("GrpName")->setText("gruppe 1");
@@ -393,6 +407,13 @@ TEST_F(NetworkSetup, InputFormsRefuseNamesTheFileCannotHold) {
 }
 
 TEST_F(NetworkSetup, FoundSatellitesAndTheirAddressChange) {
+  // Closed while a search runs on the idle line: the search ends with the dialog.
+  Open();
+  Click("SearchSatBtn");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Find<QWidget>("SearchAdrPnl")->isVisible(); }, 15000));
+  Click("AbbrechenBtn");
+  EXPECT_FALSE(form_->isVisible());
+
   Open();
   for (const int address : {0, 5, 7}) form_->SatelliteFound(address);
   EXPECT_EQ(Ids("GefSatLB"), (std::vector<int>{0, 5, 7}));
@@ -418,6 +439,69 @@ TEST_F(NetworkSetup, FoundSatellitesAndTheirAddressChange) {
   EXPECT_TRUE(Find<QListWidget>("GefSatLB")->item(1)->isSelected());
   form_->AddressChangeEnded(5, 9, true);
   EXPECT_EQ(Ids("GefSatLB"), (std::vector<int>{0, 9, 7}));
+}
+
+// The whole way in: the main window's settings, the port's radio network button, the network
+// opened on the port's line where the search finds the simulator's satellites, "&Ok" writing
+// the network file. A port another program holds is refused with a message naming it.
+TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
+  WindowFixture f;
+  ASSERT_TRUE(f.Terminal(1, {"satellites", "--sat", "5", "--sat", "7"}));
+  ASSERT_TRUE(f.HoldLine(1));
+  const std::string line = f.sims[1]->out().substr(5, f.sims[1]->out().find('\n') - 5);
+  WriteBytes(f.dir.File("Tembra_COM1.ini"), "[Terminals]\r\n10=Kasse\r\n");
+  f.Active(1);
+  f.Settings("[Datenparameter f\xFCr COM1:]\r\nProtokoll=1\r\n");
+  ASSERT_TRUE(f.Start());
+
+  ModalAnswers answers;
+  std::vector<int> found;
+  int holder = -1;  // the other program's hold on the line
+  // The setup dialog: COM1's page "Daten", its radio network button pressed (twice: with the
+  // line free, then held), then the dialog closed.
+  answers.Arm([&](QWidget* w) {
+    auto* setup = qobject_cast<TQuillonSetupForm*>(w);
+    ASSERT_NE(setup, nullptr);
+    setup->ShowPort(1);
+    setup->findChild<QTabWidget*>("PageControl")->setCurrentWidget(setup->findChild<QWidget*>("Daten"));
+    auto* button = setup->findChild<QPushButton*>("FunkNetzConfigBtn");
+    ASSERT_TRUE(button->isVisible() && button->isEnabled());
+    Shot(setup, "setup-data-radio-button");
+    QTimer::singleShot(0, [&, setup, button] {
+      button->click();
+      holder = open(line.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+      ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+      answers.Press("okButton");
+      button->click();
+      setup->done(QDialog::Rejected);
+    });
+  });
+  // The network dialog: a search until both satellites are found, then "&Ok".
+  answers.Arm([&](QWidget* w) {
+    auto* net = qobject_cast<TMultiSatSetupForm*>(w);
+    ASSERT_NE(net, nullptr);
+    auto* list = net->findChild<QListWidget*>("GefSatLB");
+    net->findChild<QPushButton*>("SearchSatBtn")->click();
+    ASSERT_TRUE(WaitUntil([&] { return list->count() == 1; }));
+    Shot(net, "network-search-running");
+    ASSERT_TRUE(WaitUntil([&] { return list->count() == 2; }));
+    net->findChild<QPushButton*>("SearchSatBtn")->click();  // stop
+    ASSERT_TRUE(WaitUntil([&] { return !net->findChild<QWidget*>("SearchAdrPnl")->isVisible(); }));
+    Shot(net, "network-search-result");
+    for (int row = 0; row < list->count(); ++row) found.push_back(list->item(row)->data(Qt::UserRole).toInt());
+    net->findChild<QCheckBox*>("MitLogbuch")->click();
+    net->findChild<QPushButton*>("OkBtn")->click();
+  });
+  f.Key(Qt::Key_F9);
+  EXPECT_TRUE(answers.Done());
+  EXPECT_EQ(found, (std::vector<int>{5, 7}));
+  TMultiSat written;
+  ASSERT_TRUE(written.SetIniName("Tembra_COM1.ini", f.dir.path() + "/"));
+  EXPECT_EQ(written.Debuglevel, 1);
+  EXPECT_EQ(written.TerminalCount(), 1u);
+  ASSERT_EQ(answers.seen().size(), 3u);
+  EXPECT_NE(answers.seen().back().text.find("COM1"), std::string::npos) << answers.seen().back().text;
+  if (holder >= 0) close(holder);
 }
 
 }  // namespace
