@@ -180,8 +180,9 @@ int TSatForm::Von() const { return VonTerm->value(); }
 int TSatForm::Bis() const { return BisTerm->value(); }
 
 bool TSatForm::IdFree(int id) const {
-  const TOneSat* sat = network_.FindSatellite(id);
-  if (sat != nullptr && sat != editing_) return false;
+  // Its own ID stays its own, even where a file edited by hand gave a terminal the same.
+  if (editing_ != nullptr && id == editing_->Nr) return true;
+  if (network_.FindSatellite(id) != nullptr) return false;
   return std::none_of(network_.Terminals.begin(), network_.Terminals.end(),
                       [id](const auto& term) { return term->Nr == id; });
 }
@@ -243,6 +244,7 @@ int TTermForm::Nr() const { return TermNr->value(); }
 std::string TTermForm::Name() const { return Trimmed(TermName); }
 
 bool TTermForm::NrFree(int nr) const {
+  if (editing_ != nullptr && nr == editing_->Nr) return true;
   if (network_.FindSatellite(nr) != nullptr) return false;
   return std::none_of(network_.Terminals.begin(), network_.Terminals.end(), [&](const auto& t) {
     return t->Nr == nr && t.get() != editing_;

@@ -315,7 +315,8 @@ TEST_F(NetworkSetup, DeletingAsksForOneByNameAndForSeveralTogether) {
 // The ID steps past taken ones in the direction of the change and stays when none is free
 // there; a range is never reversed.
 TEST_F(NetworkSetup, InputFormsKeepNumbersFreeAndRangesInOrder) {
-  File("[Terminals]\r\n4=Kasse\r\n[Satelliten]\r\n1=Nord,1,10\r\n2=Sued,11,20\r\n");
+  // Terminal 2 shares its number with satellite 2, as a file edited by hand may have it.
+  File("[Terminals]\r\n4=Kasse\r\n2=Waage\r\n[Satelliten]\r\n1=Nord,1,10\r\n2=Sued,11,20\r\n");
   Open();
   {
     TSatForm form(network_, nullptr);
@@ -349,6 +350,13 @@ TEST_F(NetworkSetup, InputFormsKeepNumbersFreeAndRangesInOrder) {
     nr->setValue(2);
     EXPECT_EQ(form.Nr(), 2) << "its own ID is free for it";
     EXPECT_EQ(form.Von(), 11);
+    form.accept();
+    EXPECT_EQ(form.result(), QDialog::Accepted) << "a satellite keeps its ID";
+  }
+  {
+    TTermForm form(network_, network_.Terminals[1].get());
+    form.accept();
+    EXPECT_EQ(form.result(), QDialog::Accepted) << "a terminal keeps its number";
   }
   {
     TTermForm form(network_, nullptr);
