@@ -449,6 +449,28 @@ TEST_F(NetworkSetup, FoundSatellitesAndTheirAddressChange) {
   EXPECT_EQ(Ids("GefSatLB"), (std::vector<int>{0, 9, 7}));
 }
 
+// Closes a dialog of the test's when the steps that should close it stopped short, so that a
+// failure ends the test instead of leaving it waiting in the dialog.
+class ClosesAtEnd {
+ public:
+  explicit ClosesAtEnd(QWidget* w) : w_(w) {}
+  ~ClosesAtEnd() {
+    if (!w_ || !w_->isVisible()) return;
+    if (auto* dialog = qobject_cast<QDialog*>(w_.data())) {
+      dialog->done(QDialog::Rejected);
+    } else {
+      w_->close();
+    }
+  }
+  ClosesAtEnd(const ClosesAtEnd&) = delete;
+  ClosesAtEnd& operator=(const ClosesAtEnd&) = delete;
+  // The steps went as planned: the dialog stays.
+  void Release() { w_ = nullptr; }
+
+ private:
+  QPointer<QWidget> w_;
+};
+
 // The whole way in: the main window's settings, the port's radio network button, the network
 // opened on the port's line where the search finds the simulator's satellites, "&Ok" writing
 // the network file. A port another program holds is refused with a message naming it.
@@ -468,6 +490,7 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
   // The setup dialog: COM1's page "Daten", its radio network button pressed (twice: with the
   // line free, then held), then the dialog closed.
   answers.Arm([&](QWidget* w) {
+    ClosesAtEnd onFailure(w);
     auto* setup = qobject_cast<TQuillonSetupForm*>(w);
     ASSERT_NE(setup, nullptr);
     setup->ShowPort(1);
@@ -475,17 +498,23 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
     auto* button = setup->findChild<QPushButton*>("FunkNetzConfigBtn");
     ASSERT_TRUE(button->isVisible() && button->isEnabled());
     Shot(setup, "setup-data-radio-button");
+    onFailure.Release();
     QTimer::singleShot(0, [&, setup, button] {
+      ClosesAtEnd atEnd(setup);
       button->click();
       holder = open(line.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
       ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-      answers.Press("okButton");
+      // The refusal; anything else is closed.
+      answers.Arm([](QWidget* box) {
+        ClosesAtEnd closed(box);
+        if (auto* ok = box->findChild<QAbstractButton*>("okButton")) ok->click();
+      });
       button->click();
-      setup->done(QDialog::Rejected);
     });
   });
   // The network dialog: a search until both satellites are found, then "&Ok".
   answers.Arm([&](QWidget* w) {
+    ClosesAtEnd onFailure(w);
     auto* net = qobject_cast<TMultiSatSetupForm*>(w);
     ASSERT_NE(net, nullptr);
     auto* list = net->findChild<QListWidget*>("GefSatLB");
@@ -501,6 +530,7 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
     net->findChild<QPushButton*>("OkBtn")->click();
   });
   f.Key(Qt::Key_F9);
+  if (holder >= 0) close(holder);
   EXPECT_TRUE(answers.Done());
   EXPECT_EQ(found, (std::vector<int>{5, 7}));
   TMultiSat written;
@@ -509,7 +539,6 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
   EXPECT_EQ(written.TerminalCount(), 1u);
   ASSERT_EQ(answers.seen().size(), 3u);
   EXPECT_NE(answers.seen().back().text.find("COM1"), std::string::npos) << answers.seen().back().text;
-  if (holder >= 0) close(holder);
 }
 
 }  // namespace
