@@ -44,8 +44,8 @@ void ConfigureRadioNetwork(QWidget* parent, const AppContext& app, const std::st
   int handle = 0;
   {
     BusyCursor busy;
-    handle = TembraOpen(portName, baudrate, kNetworkDataBits, kNetworkParity, kNetworkStopBits,
-                        "", context);
+    handle = TembraOpen(portName, baudrate, kNetworkDataBits, kNetworkParity, kNetworkStopBits, "",
+                        context);
   }
   if (handle < 1) {
     ShowMessageBox(parent, MessageKind::Error,
@@ -64,10 +64,9 @@ void ConfigureRadioNetwork(QWidget* parent, const AppContext& app, const std::st
 void OpenSetupDialog(QWidget* parent, AppContext& app, UiSink& ui) {
   {
     TQuillonSetupForm dialog(app, ui, parent);
-    dialog.SetRadioNetworkAction(
-        [&app](QWidget* from, const std::string& portName, int baudrate) {
-          ConfigureRadioNetwork(from, app, portName, baudrate);
-        });
+    dialog.SetRadioNetworkAction([&app](QWidget* from, const std::string& portName, int baudrate) {
+      ConfigureRadioNetwork(from, app, portName, baudrate);
+    });
     dialog.exec();
   }
   SettingsStore(app, ui).ReadPortActiveFlags();

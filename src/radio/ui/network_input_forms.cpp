@@ -50,8 +50,7 @@ QPushButton* AddButtons(QDialog* dialog, QVBoxLayout* layout) {
   QPushButton* ok = buttons->addButton(U8(nettxt::kFormOk), QDialogButtonBox::AcceptRole);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
-  QPushButton* cancel =
-      buttons->addButton(U8(nettxt::kFormCancel), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(U8(nettxt::kFormCancel), QDialogButtonBox::RejectRole);
   cancel->setObjectName("AbbrechenBtn");
   QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
@@ -246,9 +245,8 @@ std::string TTermForm::Name() const { return Trimmed(TermName); }
 bool TTermForm::NrFree(int nr) const {
   if (editing_ != nullptr && nr == editing_->Nr) return true;
   if (network_.FindSatellite(nr) != nullptr) return false;
-  return std::none_of(network_.Terminals.begin(), network_.Terminals.end(), [&](const auto& t) {
-    return t->Nr == nr && t.get() != editing_;
-  });
+  return std::none_of(network_.Terminals.begin(), network_.Terminals.end(),
+                      [&](const auto& t) { return t->Nr == nr && t.get() != editing_; });
 }
 
 int TTermForm::NextFree(int from, bool up) const {

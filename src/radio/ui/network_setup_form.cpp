@@ -132,7 +132,8 @@ TMultiSatSetupForm::TMultiSatSetupForm(TMultiSat& network, TOrvComm& port, QWidg
         this, [this, address] { SatelliteFound(address); }, Qt::QueuedConnection);
   };
   events.searchEnded = [this] {
-    QMetaObject::invokeMethod(this, [this] { SearchEnded(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { SearchEnded(); }, Qt::QueuedConnection);
   };
   events.changeEnded = [this](int oldAddress, int newAddress, bool answered) {
     QMetaObject::invokeMethod(
@@ -250,8 +251,7 @@ QWidget* TMultiSatSetupForm::BuildGroupsPage() {
   connect(editGroup_, &QPushButton::clicked, this, &TMultiSatSetupForm::EditGroup);
   connect(deleteGroups_, &QPushButton::clicked, this, &TMultiSatSetupForm::DeleteGroups);
   connect(newSatellite_, &QPushButton::clicked, this, &TMultiSatSetupForm::NewSatellite);
-  connect(editSatellite_, &QPushButton::clicked, this,
-          [this] { EditSatellite(AvailSatListBox); });
+  connect(editSatellite_, &QPushButton::clicked, this, [this] { EditSatellite(AvailSatListBox); });
   connect(deleteSatellites_, &QPushButton::clicked, this,
           [this] { DeleteSatellites(AvailSatListBox); });
   connect(editGroupSatellite_, &QPushButton::clicked, this,
@@ -273,13 +273,12 @@ QWidget* TMultiSatSetupForm::BuildGroupsPage() {
     FillSatelliteLists();
     RefreshButtons();
   });
-  for (QListWidget* list : {static_cast<QListWidget*>(GrpSatListBox),
-                            static_cast<QListWidget*>(AvailSatListBox)}) {
+  for (QListWidget* list :
+       {static_cast<QListWidget*>(GrpSatListBox), static_cast<QListWidget*>(AvailSatListBox)}) {
     connect(list, &QListWidget::itemSelectionChanged, this, &TMultiSatSetupForm::RefreshButtons);
   }
   connect(GrpListBox, &QListWidget::itemDoubleClicked, editGroup_, &QPushButton::click);
-  connect(GrpSatListBox, &QListWidget::itemDoubleClicked, editGroupSatellite_,
-          &QPushButton::click);
+  connect(GrpSatListBox, &QListWidget::itemDoubleClicked, editGroupSatellite_, &QPushButton::click);
   connect(AvailSatListBox, &QListWidget::itemDoubleClicked, editSatellite_, &QPushButton::click);
 
   AttachMenu(GrpListBox, {{nettxt::kNewGroup, newGroup_},
@@ -354,8 +353,8 @@ QWidget* TMultiSatSetupForm::BuildOptionsPage() {
     spin->setKeyboardTracking(false);
     return spin;
   };
-  OnlineOfflineDelay = pause("OnlineOfflineDelay", kDefaultOnlineOfflineDelay,
-                             kMaxOnlineOfflineDelay);
+  OnlineOfflineDelay =
+      pause("OnlineOfflineDelay", kDefaultOnlineOfflineDelay, kMaxOnlineOfflineDelay);
   SatCmdDelay = pause("SatCmdDelay", kDefaultSatCmdDelay, kMaxSatCmdDelay);
   auto* timingLayout = new QGridLayout(timing);
   timingLayout->addWidget(NewLabel(nettxt::kOnlineOfflineLabel, OnlineOfflineDelay, timing), 0, 0);
@@ -711,7 +710,8 @@ void TMultiSatSetupForm::RemoveFromGroup(const std::vector<int>& ids) {
 std::vector<TOneTerm*> TMultiSatSetupForm::SelectedTerminals() const {
   std::vector<TOneTerm*> terms;
   for (const QListWidgetItem* item : TermListBox->selectedItems()) {
-    const auto* wanted = reinterpret_cast<const TOneTerm*>(item->data(Qt::UserRole).value<quintptr>());
+    const auto* wanted =
+        reinterpret_cast<const TOneTerm*>(item->data(Qt::UserRole).value<quintptr>());
     for (const auto& term : network_.Terminals) {
       if (term.get() == wanted) terms.push_back(term.get());
     }
@@ -730,8 +730,8 @@ void TMultiSatSetupForm::RebuildTerminals() {
     QSignalBlocker quiet(TermListBox);
     TermListBox->clear();
     for (const TOneTerm* term : terms) {
-      auto* item = new QListWidgetItem(U8(Format(nettxt::kTerminalItem, term->Nr, term->Name)),
-                                       TermListBox);
+      auto* item =
+          new QListWidgetItem(U8(Format(nettxt::kTerminalItem, term->Nr, term->Name)), TermListBox);
       item->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(term)));
       item->setSelected(keep.count(term) > 0);
     }

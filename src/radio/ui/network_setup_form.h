@@ -102,10 +102,10 @@ class TMultiSatSetupForm : public QDialog {
   TMultiSat& network_;
   std::unique_ptr<TSearchSatThread> search_;
   bool changed_ = false;
-  bool searching_ = false;     // a search pass of ours runs
+  bool searching_ = false;  // a search pass of ours runs
   bool changingAddress_ = false;
-  bool stopping_ = false;      // the pass was told to stop and has not ended yet
-  int filling_ = 0;            // controls are being loaded: no edits
+  bool stopping_ = false;  // the pass was told to stop and has not ended yet
+  int filling_ = 0;        // controls are being loaded: no edits
 
   QTabWidget* PC = nullptr;
   QListWidget* GefSatLB = nullptr;

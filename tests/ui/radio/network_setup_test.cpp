@@ -2,9 +2,8 @@
 // locking the other two, group membership by buttons and drags, the delete questions, the
 // input dialogs keeping their numbers free and refusing names the file cannot hold, the found
 // satellites and their address change, and the file the dialog writes.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -40,9 +39,7 @@ void Shot(QWidget* w, const char* name) {
   }
 }
 
-void ClickIn(QWidget* w, const char* button) {
-  w->findChild<QAbstractButton*>(button)->click();
-}
+void ClickIn(QWidget* w, const char* button) { w->findChild<QAbstractButton*>(button)->click(); }
 
 class NetworkSetup : public ::testing::Test {
  protected:
@@ -82,7 +79,8 @@ class NetworkSetup : public ::testing::Test {
   std::vector<int> Ids(const char* list) {
     QListWidget* l = Find<QListWidget>(list);
     std::vector<int> ids;
-    for (int row = 0; row < l->count(); ++row) ids.push_back(l->item(row)->data(Qt::UserRole).toInt());
+    for (int row = 0; row < l->count(); ++row)
+      ids.push_back(l->item(row)->data(Qt::UserRole).toInt());
     return ids;
   }
   std::vector<int> Members(const std::string& group) {
@@ -201,8 +199,9 @@ TEST_F(NetworkSetup, ConfirmingNeedsAStationAndTheFileKeepsWhatWasTakenOver) {
 }
 
 TEST_F(NetworkSetup, TheCounterOptionChecksAndLocksTheOtherTwo) {
-  File("[Optionen]\r\nTerminal-ID vor Daten=0\r\nDoppelte Datensätze löschen=0\r\n"
-       "Daten mit Protokollzähler=0\r\n");
+  File(
+      "[Optionen]\r\nTerminal-ID vor Daten=0\r\nDoppelte Datensätze löschen=0\r\n"
+      "Daten mit Protokollzähler=0\r\n");
   Open();
   EXPECT_FALSE(Checked("TermDatenMitProtCounter"));
   EXPECT_FALSE(Checked("TermDatenMitTermNr"));
@@ -236,8 +235,9 @@ TEST_F(NetworkSetup, TheCounterOptionChecksAndLocksTheOtherTwo) {
 }
 
 TEST_F(NetworkSetup, GroupMembershipByButtonsAndDrags) {
-  File("[Satelliten]\r\n3=Ost,21,30\r\n1=Nord,1,10\r\n2=Sued,11,20\r\n"
-       "[Gruppen]\r\nB=\r\nA=1\r\n");
+  File(
+      "[Satelliten]\r\n3=Ost,21,30\r\n1=Nord,1,10\r\n2=Sued,11,20\r\n"
+      "[Gruppen]\r\nB=\r\nA=1\r\n");
   Open();
   Page(1);
   Select("GrpListBox", {0, 1});
@@ -279,8 +279,9 @@ TEST_F(NetworkSetup, GroupMembershipByButtonsAndDrags) {
 }
 
 TEST_F(NetworkSetup, DeletingAsksForOneByNameAndForSeveralTogether) {
-  File("[Terminals]\r\n5=Kasse\r\n6=Lager\r\n[Satelliten]\r\n1=Nord,1,10\r\n2=Sued,11,20\r\n"
-       "[Gruppen]\r\nA=1\r\nB=\r\nC=1,2\r\n");
+  File(
+      "[Terminals]\r\n5=Kasse\r\n6=Lager\r\n[Satelliten]\r\n1=Nord,1,10\r\n2=Sued,11,20\r\n"
+      "[Gruppen]\r\nA=1\r\nB=\r\nC=1,2\r\n");
   Open();
   Page(1);
   Select("GrpListBox", {0});
@@ -325,9 +326,7 @@ TEST_F(NetworkSetup, InputFormsKeepNumbersFreeAndRangesInOrder) {
     EXPECT_EQ(form.Nr(), 3);
     EXPECT_EQ(form.Von(), 1) << "no range entered before";
     EXPECT_EQ(form.Bis(), 1);
-    const struct {
-      int typed, shown;
-    } steps[] = {{4, 5}, {4, 3}, {2, 3}, {99, 99}, {50, 50}};
+    const struct { int typed, shown; } steps[] = {{4, 5}, {4, 3}, {2, 3}, {99, 99}, {50, 50}};
     for (const auto& s : steps) {
       nr->setValue(s.typed);
       EXPECT_EQ(form.Nr(), s.shown) << "typed " << s.typed;
@@ -384,10 +383,14 @@ TEST_F(NetworkSetup, InputFormsRefuseNamesTheFileCannotHold) {
     const char* name;
     bool taken;
   } cases[] = {
-      {groupForm, "GrpName", "Halle, Nord", false}, {groupForm, "GrpName", "A=B", false},
-      {groupForm, "GrpName", "Halle", true},        {satForm, "SatName", "Nord|Süd", false},
-      {satForm, "SatName", "Süd", true},            {termForm, "TermName", "Kasse,2", false},
-      {termForm, "TermName", "  ", false},          {termForm, "TermName", "Kasse 2", true},
+      {groupForm, "GrpName", "Halle, Nord", false},
+      {groupForm, "GrpName", "A=B", false},
+      {groupForm, "GrpName", "Halle", true},
+      {satForm, "SatName", "Nord|Süd", false},
+      {satForm, "SatName", "Süd", true},
+      {termForm, "TermName", "Kasse,2", false},
+      {termForm, "TermName", "  ", false},
+      {termForm, "TermName", "Kasse 2", true},
   };
   for (const auto& c : cases) {
     std::unique_ptr<QDialog> form = c.make();
@@ -494,7 +497,8 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
     auto* setup = qobject_cast<TQuillonSetupForm*>(w);
     ASSERT_NE(setup, nullptr);
     setup->ShowPort(1);
-    setup->findChild<QTabWidget*>("PageControl")->setCurrentWidget(setup->findChild<QWidget*>("Daten"));
+    setup->findChild<QTabWidget*>("PageControl")
+        ->setCurrentWidget(setup->findChild<QWidget*>("Daten"));
     auto* button = setup->findChild<QPushButton*>("FunkNetzConfigBtn");
     ASSERT_TRUE(button->isVisible() && button->isEnabled());
     Shot(setup, "setup-data-radio-button");
@@ -525,7 +529,8 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
     net->findChild<QPushButton*>("SearchSatBtn")->click();  // stop
     ASSERT_TRUE(WaitUntil([&] { return !net->findChild<QWidget*>("SearchAdrPnl")->isVisible(); }));
     Shot(net, "network-search-result");
-    for (int row = 0; row < list->count(); ++row) found.push_back(list->item(row)->data(Qt::UserRole).toInt());
+    for (int row = 0; row < list->count(); ++row)
+      found.push_back(list->item(row)->data(Qt::UserRole).toInt());
     net->findChild<QCheckBox*>("MitLogbuch")->click();
     net->findChild<QPushButton*>("OkBtn")->click();
   });
@@ -538,7 +543,8 @@ TEST(NetworkSetupWindow, TheSetupDialogOpensThePortsNetwork) {
   EXPECT_EQ(written.Debuglevel, 1);
   EXPECT_EQ(written.TerminalCount(), 1u);
   ASSERT_EQ(answers.seen().size(), 3u);
-  EXPECT_NE(answers.seen().back().text.find("COM1"), std::string::npos) << answers.seen().back().text;
+  EXPECT_NE(answers.seen().back().text.find("COM1"), std::string::npos)
+      << answers.seen().back().text;
 }
 
 }  // namespace
