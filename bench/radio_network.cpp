@@ -21,6 +21,7 @@
 // are put in different groups); each satellite relays 16 terminals.
 //
 // Usage: bench_radio_network [seconds per run] [idle seconds] [lines per terminal and window]
+//                            [baud rates, e.g. 9600,115200]
 //        QUILLON_BENCH_RADIO_DEBUG=1 turns the line debug file and the terminals' debug files on.
 #include <fcntl.h>
 #include <poll.h>
@@ -62,7 +63,8 @@ constexpr int kFirstSatellite = 101;  // its address byte
 constexpr int kSatCmdDelayMs = 70;
 constexpr int kOnlineOfflineDelayMs = 130;
 constexpr int kSettleMs = 2000;  // after "6", before the configuration
-constexpr int kStartWaitMs = 180000;  // initialisation: a 2 s settle per satellite, repeated
+constexpr int kStartWaitMs = 60000;    // initialisation: a 2 s settle per satellite
+constexpr int kRoundsWaitMs = 180000;  // the first round, where satellites are initialised again
 constexpr int kStallMs = 60000;      // no new record for so long: the run failed
 constexpr double kThroughputGoal = 0.90;
 constexpr double kIdleGoalPercent = 1.0;
@@ -322,10 +324,19 @@ class RadioRig {
     (void)station.receiver.WaitForOutput("\x01", ms);
   }
 
+  // False, with what the line saw, when it did not start in time.
   bool WaitCycleStarted(Steady::time_point& at, uint64_t& bytes) {
     const auto end = Steady::now() + std::chrono::milliseconds(kStartWaitMs);
     while (!relay->CycleStarted(at, bytes)) {
-      if (Steady::now() >= end) return false;
+      if (Steady::now() >= end) {
+        std::map<std::string, int> seen;
+        for (const Frame& f : relay->Frames()) ++seen[f.command.substr(0, 1)];
+        std::string mix;
+        for (const auto& [c, n] : seen) mix += " " + c + ":" + std::to_string(n);
+        std::fprintf(stderr, "the poll cycle did not start; commands sent%s; the simulator:\n%s",
+                     mix.c_str(), Stop().c_str());
+        return false;
+      }
       Pump(20);
     }
     return true;
@@ -333,6 +344,7 @@ class RadioRig {
 
   // Ends quillon (which stops the satellites' polling), then the simulator; its summary.
   std::string Stop() {
+    if (!relay) return sim.out();
     (void)station.StopReceiver();
     relay.reset();
     sim.Signal(SIGTERM);
@@ -454,11 +466,7 @@ bool MeasureThroughput(int baud, long perTerminal, int burst, bool debug, Throug
   if (!rig.Start(baud, perTerminal, burst, debug)) return false;
   Steady::time_point cycle;
   uint64_t bytesAtCycle = 0;
-  if (!rig.WaitCycleStarted(cycle, bytesAtCycle)) {
-    std::fprintf(stderr, "%d baud: the poll cycle did not start\n", baud);
-    rig.Stop();
-    return false;
-  }
+  if (!rig.WaitCycleStarted(cycle, bytesAtCycle)) return false;
   const double cpuBefore = CpuSeconds(rig.station.receiver.pid());
   const long expected = perTerminal * kTerminals;
   LineCounter stored(rig.station.dir.File(RadioRig::kTarget));
@@ -558,33 +566,49 @@ bool ReportThroughput(int baud, long perTerminal, int burst, bool debug) {
 }
 
 // CPU of quillon and of the simulator while the network runs with nothing to send.
-bool MeasureIdleNetwork(int seconds, double& quillon, double& sim, double& framesPerSecond) {
+struct Idle {
+  double quillon = -1;  // % of one core
+  double sim = -1;
+  double block = -1;    // quillon on a block port
+  double commandsPerSecond = 0;
+  std::string commands;  // the mix
+};
+
+bool MeasureIdleNetwork(int seconds, Idle& idle) {
   RadioRig rig;
   if (!rig.Start(9600, 0, 1, false)) return false;
   Steady::time_point cycle;
   uint64_t bytes = 0;
   if (!rig.WaitCycleStarted(cycle, bytes)) return false;
   // After the first round, in which the satellites are initialised again.
-  for (const auto end = Steady::now() + std::chrono::milliseconds(kStartWaitMs);
+  for (const auto end = Steady::now() + std::chrono::milliseconds(kRoundsWaitMs);
        rig.relay->Rounds() < 2;) {
     if (Steady::now() >= end) return false;
     rig.Pump(20);
   }
   const double q0 = CpuSeconds(rig.station.receiver.pid());
   const double s0 = CpuSeconds(rig.sim.pid());
-  const size_t f0 = rig.relay->FrameCount();
   const auto start = Steady::now();
   while (Steady::now() - start < std::chrono::seconds(seconds)) rig.Pump(100);
-  const double wall = Seconds(Steady::now() - start);
-  quillon = (CpuSeconds(rig.station.receiver.pid()) - q0) / wall * 100;
-  sim = (CpuSeconds(rig.sim.pid()) - s0) / wall * 100;
-  framesPerSecond = static_cast<double>(rig.relay->FrameCount() - f0) / wall;
+  const auto end = Steady::now();
+  const double wall = Seconds(end - start);
+  idle.quillon = (CpuSeconds(rig.station.receiver.pid()) - q0) / wall * 100;
+  idle.sim = (CpuSeconds(rig.sim.pid()) - s0) / wall * 100;
+  std::map<std::string, int> mix;
+  int count = 0;
+  for (const Frame& f : rig.relay->Frames()) {
+    if (f.at <= start || f.at > end) continue;
+    ++mix[KindOf(f.command)];
+    ++count;
+  }
+  for (const auto& [command, n] : mix) idle.commands += " " + command + ":" + std::to_string(n);
+  idle.commandsPerSecond = count / wall;
   rig.Stop();
   return q0 >= 0 && s0 >= 0;
 }
 
 // CPU of quillon waiting on a block-protocol port where nothing arrives.
-bool MeasureIdleBlockPort(int seconds, double& quillon) {
+bool MeasureIdleBlockPort(int seconds, Idle& idle) {
   test::PtyPair line;
   test::Station station;
   station.RemapOnly(1, line.path());
@@ -596,7 +620,7 @@ bool MeasureIdleBlockPort(int seconds, double& quillon) {
   while (Steady::now() - start < std::chrono::seconds(seconds)) {
     (void)station.receiver.WaitForOutput("\x01", 100);
   }
-  quillon = (CpuSeconds(station.receiver.pid()) - before) / Seconds(Steady::now() - start) * 100;
+  idle.block = (CpuSeconds(station.receiver.pid()) - before) / Seconds(Steady::now() - start) * 100;
   (void)station.StopReceiver();
   return before >= 0;
 }
@@ -610,23 +634,28 @@ int main(int argc, char** argv) {
   const char* debugEnv = std::getenv("QUILLON_BENCH_RADIO_DEBUG");
   const bool debug = debugEnv != nullptr && std::string(debugEnv) == "1";
   bool ok = true;
-  for (const auto& [baud, rate] : {std::pair{9600, kExpectedRate9600},
-                                   std::pair{115200, kExpectedRate115200}}) {
+  std::vector<int> rates;
+  std::istringstream list(argc > 4 ? argv[4] : "9600,115200");
+  for (std::string rate; std::getline(list, rate, ',');) {
+    if (std::atoi(rate.c_str()) > 0) rates.push_back(std::atoi(rate.c_str()));
+  }
+  for (const int baud : rates) {
+    const double rate = baud <= 9600 ? kExpectedRate9600 : kExpectedRate115200;
     // The first round of both groups takes two windows' lines of every terminal.
     const long perTerminal =
         2L * burst + std::max(1L, std::lround(runSeconds * rate * burst / kTerminals));
     if (!ReportThroughput(baud, perTerminal, burst, debug)) ok = false;
   }
-  double quillon = -1, sim = -1, frames = -1, block = -1;
-  if (!MeasureIdleNetwork(idleSeconds, quillon, sim, frames) ||
-      !MeasureIdleBlockPort(idleSeconds, block)) {
+  Idle idle;
+  if (!MeasureIdleNetwork(idleSeconds, idle) || !MeasureIdleBlockPort(idleSeconds, idle)) {
     std::fprintf(stderr, "idle measurement failed\n");
     return 1;
   }
-  const bool idleOk = quillon < kIdleGoalPercent;
-  std::printf("idle network (8 satellites, nothing to send, %.1f commands/s at 9600 baud) over "
-              "%d s: quillon %.3f %% of a core (goal < %.1f %%) %s; the simulator answering the "
-              "same traffic %.3f %%; quillon idle on a block port %.3f %%\n",
-              frames, idleSeconds, quillon, kIdleGoalPercent, idleOk ? "OK" : "MISSED", sim, block);
+  const bool idleOk = idle.quillon < kIdleGoalPercent;
+  std::printf("idle network (8 satellites, nothing to send, 9600 baud) over %d s: quillon %.3f %% "
+              "of a core (goal < %.1f %%) %s; the simulator answering the same traffic %.3f %%; "
+              "quillon idle on a block port %.3f %%; %.1f commands/s:%s\n",
+              idleSeconds, idle.quillon, kIdleGoalPercent, idleOk ? "OK" : "MISSED", idle.sim,
+              idle.block, idle.commandsPerSecond, idle.commands.c_str());
   return ok && idleOk ? 0 : 1;
 }
