@@ -41,6 +41,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,24 +115,19 @@ class CountingRelay {
  public:
   CountingRelay(int pc, int sim, int baud)
       : pc_(pc), sim_(sim), byteTime_(std::chrono::nanoseconds(10'000'000'000LL / baud)) {
-    if (pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
+    if (pipe2(stop_, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     thread_ = std::thread([this] { Run(); });
   }
   ~CountingRelay() {
-    if (stop_[1] >= 0) (void)write(stop_[1], "x", 1);
+    (void)write(stop_[1], "x", 1);
     thread_.join();
-    for (int fd : stop_) {
-      if (fd >= 0) close(fd);
-    }
+    close(stop_[0]);
+    close(stop_[1]);
   }
   CountingRelay(const CountingRelay&) = delete;
   CountingRelay& operator=(const CountingRelay&) = delete;
 
   uint64_t Bytes() const { return toSim_.load() + toPc_.load(); }
-  size_t FrameCount() const {
-    std::lock_guard lock(mutex_);
-    return frames_.size();
-  }
   std::vector<Frame> Frames() const {
     std::lock_guard lock(mutex_);
     return frames_;
@@ -270,12 +266,15 @@ double CpuSeconds(int pid) {
   return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// Satellites 1 to 4 form group A, 5 to 8 group B; satellite n and n + 4 relay the same terminals.
+int FirstTerminal(int sat) { return (sat - 1) % (kSatellites / 2) * kTermsPerSatellite + 1; }
+int LastTerminal(int sat) { return FirstTerminal(sat) + kTermsPerSatellite - 1; }
+
 std::string NetworkFile(bool debug) {
   std::string ini = "[Satelliten]\r\n";
   for (int sat = 1; sat <= kSatellites; ++sat) {
-    const int first = (sat - 1) % (kSatellites / 2) * kTermsPerSatellite + 1;
-    ini += std::to_string(sat) + "=Sat" + std::to_string(sat) + "," + std::to_string(first) + "," +
-           std::to_string(first + kTermsPerSatellite - 1) + "\r\n";
+    ini += std::to_string(sat) + "=Sat" + std::to_string(sat) + "," +
+           std::to_string(FirstTerminal(sat)) + "," + std::to_string(LastTerminal(sat)) + "\r\n";
   }
   ini += "[Gruppen]\r\nA=1,2,3,4\r\nB=5,6,7,8\r\n[Optionen]\r\n";
   ini += "Min. Pause zwischen Sat-Befehlen=" + std::to_string(kSatCmdDelayMs) + "\r\n";
@@ -293,10 +292,9 @@ class RadioRig {
     std::vector<std::string> args = {kBin + "/quillon-sim", "satellites", "--device",
                                      simLine_.path(), "--baud", std::to_string(baud), "--pace"};
     for (int sat = 1; sat <= kSatellites; ++sat) {
-      const int first = (sat - 1) % (kSatellites / 2) * kTermsPerSatellite + 1;
       args.push_back("--sat");
-      args.push_back(std::to_string(sat) + ",terms=" + std::to_string(first) + "-" +
-                     std::to_string(first + kTermsPerSatellite - 1));
+      args.push_back(std::to_string(sat) + ",terms=" + std::to_string(FirstTerminal(sat)) + "-" +
+                     std::to_string(LastTerminal(sat)));
     }
     for (const std::string& a : {std::string("--records"), std::to_string(records),
                                  std::string("--burst"), std::to_string(burst),
