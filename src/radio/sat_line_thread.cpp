@@ -200,6 +200,9 @@ void Tv24SatThread::QueueForTerminal(int terminal, const std::string& record) {
 // ---- the thread ------------------------------------------------------------------------------
 
 void Tv24SatThread::Run() {
+  // The satellites are set up at the line's rate from the first command on: one told another
+  // rate would no longer hear the line.
+  for (auto& sat : network_.Satellites) sat->Baud = setup_.baud;
   StopAllPolling(true);
   for (;;) {
     const Mode mode = mode_.load();
@@ -306,10 +309,14 @@ void Tv24SatThread::Cycle() {
 
 bool Tv24SatThread::Check(TOneSat& sat) {
   const uint64_t now = Clock();
+  // A satellite not heard of for a while is asked first; it is set up again only when it had
+  // failed before. One that merely had its turn long ago keeps its set-up: initialising takes
+  // seconds, and with many satellites the others would lapse meanwhile, one after the other.
+  const bool wasOnline = sat.Online;
   if (now - sat.LastContact >= kContactLapseMs) sat.Online = false;
   if (!sat.Online) {
     sat.Online = line_.StatusCheck(sat.Nr) == 0;
-    if (sat.Online) {
+    if (sat.Online && !wasOnline) {
       sat.LastContact = Clock();
       Initialise(sat);
     }

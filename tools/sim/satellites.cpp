@@ -45,12 +45,15 @@ class PacedWriter {
 
   Io Write(const std::string& bytes) {
     if (!pace_) return line_.Write(bytes, kWriteTimeoutMs);
-    for (const char c : bytes) {
-      if (!SleepUntil(lineFree_)) return Io::kStopped;
-      const Io io = line_.Write(std::string_view(&c, 1), kWriteTimeoutMs);
+    // Each byte is due one byte time after the one before, counted from the start of the
+    // reply: a sleep that ends late is made up by the following bytes, not added to them.
+    const Clock::time_point start = std::max(lineFree_, Clock::now());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (!SleepUntil(start + byteTime_ * static_cast<long>(i))) return Io::kStopped;
+      const Io io = line_.Write(std::string_view(&bytes[i], 1), kWriteTimeoutMs);
       if (io != Io::kOk) return io;
-      lineFree_ = std::max(lineFree_, Clock::now()) + byteTime_;
     }
+    lineFree_ = std::max(start + byteTime_ * static_cast<long>(bytes.size()), Clock::now());
     return Io::kOk;
   }
 
