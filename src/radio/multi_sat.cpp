@@ -108,6 +108,9 @@ bool LoadTerminals(const IniDocument& doc, TMultiSat& net) {
   for (Entry& entry : ReadEntries(doc, kSectionTerminals)) {
     const auto nr = ParseDecimal(entry.key);
     if (!nr || !InRange(*nr, kMinTerminalNr, kMaxTerminalNr)) return false;
+    // "07" after "7": the first counts, as the file can keep only one of them.
+    const auto same = [&](const auto& term) { return term->Nr == *nr; };
+    if (std::any_of(net.Terminals.begin(), net.Terminals.end(), same)) continue;
     auto term = std::make_unique<TOneTerm>();
     term->Nr = *nr;
     term->Name = std::move(entry.value);
