@@ -48,6 +48,11 @@ std::optional<int> ParseInt(std::string_view text) {
   return static_cast<int>(value);
 }
 
+std::string QuotedForGet(std::string_view value) {
+  const std::string text(value);
+  return text.size() >= 2 && text.front() == '"' && text.back() == '"' ? '"' + text + '"' : text;
+}
+
 // ---------------------------------------------------------------------------------------------
 // IniDocument
 

@@ -118,6 +118,10 @@ class IniFile {
   std::string path_;
 };
 
+// The text to Set for `value` so that Get gives `value` back: a value that begins and ends with
+// a double quote ("\"prog\" \"%f\"") would lose that pair when read, so it gets one more pair.
+std::string QuotedForGet(std::string_view value);
+
 // Parses a whole decimal number with optional sign and surrounding blanks; "0x" hex as the
 // Windows profile reader accepts it. Nothing for empty text, garbage or out-of-range values.
 std::optional<int> ParseInt(std::string_view text);

@@ -168,13 +168,13 @@ bool SaveStep(SettingsStep step, int n, SettingsTarget target, const TAppInfo& i
     if (step == SettingsStep::Modem) doc.ClearSection(SectionName(SettingsSection::Modem, n));
     for (const KeyDef& def : SettingsKeys()) {
       if (def.step != step || def.loadOnly) continue;
-      doc.Set(SectionName(def.section, n), def.name, KeyText(def, target));
+      doc.Set(SectionName(def.section, n), def.name, QuotedForGet(KeyText(def, target)));
     }
     if (step == SettingsStep::Polling) {
       const std::string section = SectionName(SettingsSection::Polling, n);
       for (size_t i = 0; i < opt.PollAddresses.size(); ++i) {
         doc.Set(section, Format(key::kPollAddress, static_cast<int>(i + 1)),
-                 opt.PollAddresses[i]);
+                QuotedForGet(opt.PollAddresses[i]));
       }
     }
     if (step == SettingsStep::Modem) {

@@ -199,7 +199,7 @@ std::string JoinSatelliteIds(const TOneGrp& group) {
 void SaveSections(const TMultiSat& net, IniDocument& doc) {
   doc.EraseSection(kSectionTerminals);
   for (const auto& term : net.Terminals) {
-    doc.Set(kSectionTerminals, std::to_string(term->Nr), term->Name);
+    doc.Set(kSectionTerminals, std::to_string(term->Nr), QuotedForGet(term->Name));
   }
   doc.EraseSection(kSectionSatellites);
   for (const auto& sat : net.Satellites) {

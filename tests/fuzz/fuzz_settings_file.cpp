@@ -146,6 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const int port = 1 + data[0] % kPortCount;
   CheckSet(doc, data, size, port);
-  CheckStore(bytes, port);
+  // A load and save of a port reads and writes the file some forty times: only one input in
+  // eight (chosen by its first byte and its length) takes that way, so the text itself is fuzzed
+  // fast.
+  if ((data[0] + size) % 8 == 0) CheckStore(bytes, port);
   return 0;
 }
