@@ -1,17 +1,45 @@
 #include "shell/init_paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
+#include <string_view>
 
 #include "common/encoding.h"
 #include "common/paths.h"
+#include "serial/com_remap.h"
 
 namespace quillon {
+namespace {
+
+// Directories of installed programs: never a place for settings or logbooks, even for root.
+bool IsSystemProgramDirectory(const std::string& dir) {
+  constexpr std::array<std::string_view, 3> kSystemPrefixes = {"/usr/", "/bin/", "/sbin/"};
+  for (std::string_view prefix : kSystemPrefixes) {
+    if (dir.compare(0, prefix.size(), prefix) == 0) return true;
+  }
+  return false;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Moves the settings file and everything kept beside it to `dir`.
+void UseDataDirectory(TAppInfo& info, const std::string& dir) {
+  info.ExeDir = dir;
+  info.ProgramDir = dir;
+  info.IniPath = dir + FileNamePart(info.IniPath);
+}
+
+}  // namespace
 
 TAppInfo InitPaths(const std::string& exePath, const std::vector<std::string>& args,
-                   const std::string& homeDir) {
+                   const std::string& homeDir, const std::string& dataDir) {
   TAppInfo info;
   info.ExePath = exePath;
   info.BaseName = BaseNameWithoutExtension(exePath);
@@ -19,12 +47,18 @@ TAppInfo InitPaths(const std::string& exePath, const std::vector<std::string>& a
   info.ProgramDir = info.ExeDir;
   info.IniPath = ReplaceExtension(exePath, ".ini");
 
-  if (!IsWritableDirectory(info.ExeDir) && !homeDir.empty()) {
+  const bool portable = FileExists(info.IniPath) && IsWritableDirectory(info.ExeDir);
+  if (portable) {
+    // everything stays beside the program
+  } else if (!dataDir.empty()) {
+    const std::string dir = WithTrailingSlash(dataDir);
+    (void)MakeDirectories(dir);  // a directory that cannot be made shows in the first write
+    UseDataDirectory(info, dir);
+  } else if ((IsSystemProgramDirectory(info.ExeDir) || !IsWritableDirectory(info.ExeDir)) &&
+             !homeDir.empty()) {
     const std::string fallback = WithTrailingSlash(homeDir) + ".local/share/quillon/";
     if (MakeDirectories(fallback)) {
-      info.ExeDir = fallback;
-      info.ProgramDir = fallback;
-      info.IniPath = fallback + FileNamePart(info.IniPath);
+      UseDataDirectory(info, fallback);
       info.UsedFallbackDir = true;
     }
   }
@@ -41,6 +75,15 @@ TAppInfo InitPaths(const std::string& exePath, const std::vector<std::string>& a
     }
   }
   return info;
+}
+
+std::string ComRemapDirectoryFor(const TAppInfo& info) {
+  return FileExists(info.ExeDir + kComRemapFile) ? info.ExeDir : DirectoryPart(info.ExePath);
+}
+
+std::string DataDirFromEnvironment() {
+  const char* dir = std::getenv(kDataDirVariable);
+  return dir != nullptr ? dir : "";
 }
 
 void BuildPortLogFiles(const TAppInfo& info, TGlobalApp& global) {

@@ -32,7 +32,8 @@ StartupOutcome RunStartup(AppContext& app, UiSink& ui, const StartupOptions& opt
   global.StartFailed = false;
   global.TestPorts = true;
 
-  app.AppInfo = InitPaths(options.exePath, options.args, options.homeDir);
+  app.AppInfo =
+      InitPaths(options.exePath, options.args, options.homeDir, DataDirFromEnvironment());
   BuildPortLogFiles(app.AppInfo, global);
 
   // A settings file that exists but cannot be read ends the start before anything uses it:
@@ -45,7 +46,7 @@ StartupOutcome RunStartup(AppContext& app, UiSink& ui, const StartupOptions& opt
   }
 
   // The detection during start-up always opens the ports; "/notest" only affects later ones.
-  SetComRemapDirectory(DirectoryPart(app.AppInfo.ExePath));
+  SetComRemapDirectory(ComRemapDirectoryFor(app.AppInfo));
   for (int n = 1; n <= kPortCount; ++n) {
     global.PortPresent[n] = IsPortPresent("COM" + std::to_string(n) + ":", true);
   }
