@@ -58,6 +58,10 @@ bool WritePathFile(const std::string& file, const std::string& linePath) {
 int main(int argc, char** argv) {
   // The radio network speaks a protocol of its own, with options of its own.
   if (argc > 1 && std::string(argv[1]) == "satellites") return sim::RunSatellites(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--version") {
+    std::fputs("quillon-sim " QUILLON_VERSION "\n", stdout);
+    return kOk;
+  }
   sim::Options options;
   std::string error;
   if (!sim::ParseOptions(argc, argv, options, error)) {
