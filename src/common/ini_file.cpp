@@ -50,7 +50,10 @@ std::optional<int> ParseInt(std::string_view text) {
 
 std::string QuotedForGet(std::string_view value) {
   const std::string text(value);
-  return text.size() >= 2 && text.front() == '"' && text.back() == '"' ? '"' + text + '"' : text;
+  const bool blankAtEnd = !text.empty() && (kBlanks.find(text.front()) != std::string_view::npos ||
+                                            kBlanks.find(text.back()) != std::string_view::npos);
+  const bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+  return blankAtEnd || quoted ? '"' + text + '"' : text;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -119,7 +119,8 @@ class IniFile {
 };
 
 // The text to Set for `value` so that Get gives `value` back: a value that begins and ends with
-// a double quote ("\"prog\" \"%f\"") would lose that pair when read, so it gets one more pair.
+// a double quote ("\"prog\" \"%f\"") would lose that pair when read, one that begins or ends
+// with a blank would lose the blank, so either gets one more pair of quotes.
 std::string QuotedForGet(std::string_view value);
 
 // Parses a whole decimal number with optional sign and surrounding blanks; "0x" hex as the
