@@ -1,8 +1,9 @@
 // Fuzz target: the settings file. The input is a settings file as it may lie on disk (Windows-1252
 // or UTF-8, any line ends, hand-edited). Parsing and writing it back unchanged must give the
 // very bytes; a value set through the key table must read back as set, also after the text is
-// parsed again; and loading a port from it through the key table must give values inside their
-// domains, and a port saved and loaded again must come back the same.
+// parsed again, and exactly as given when it was quoted for reading; and loading a port from it
+// through the key table must give values inside their domains, and a port saved and loaded
+// again must come back the same.
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -80,6 +81,11 @@ void CheckSet(const IniDocument& doc, const uint8_t* data, size_t size, int port
   // A Windows-1252 file whose bytes happen to form UTF-8 after the change is read as UTF-8:
   // the encoding is guessed from the bytes, so only a file read the same way must agree.
   if (again.encoding() == changed.encoding()) Check(again.Get(section, def.name) == expected);
+  // Quoted for reading, a one-line value comes back exactly as it was.
+  if (value.find_first_of("\r\n") != std::string::npos) return;
+  IniDocument quoted = doc;
+  quoted.Set(section, def.name, QuotedForGet(value));
+  Check(quoted.Get(section, def.name) == value);
 }
 
 int Number(int value) { return value; }
