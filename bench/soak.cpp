@@ -315,13 +315,21 @@ class Soak {
     running_ = quillon_.Start({dir_.File("quillon"), "/headless"}, dir_.path(),
                               {"XDG_RUNTIME_DIR=" + dir_.path(), "HOME=" + dir_.path()});
     if (!running_) return false;
-    // Ready once every line is open in quillon.
+    // Ready once quillon itself (not the child before its exec, which still holds this
+    // process's descriptors) has every line open.
+    const std::string exe = std::filesystem::canonical(dir_.File("quillon")).string();
     const auto end = Steady::now() + std::chrono::milliseconds(kStartWaitMs);
     while (Steady::now() < end) {
+      std::error_code ec;
+      const auto running =
+          std::filesystem::read_symlink("/proc/" + std::to_string(quillon_.pid()) + "/exe", ec);
       const auto targets = DescriptorTargets(quillon_.pid());
       int open = 0;
       for (int p = 0; p < ports_; ++p) open += targets.count(relay_.QuillonLine(p)) > 0 ? 1 : 0;
-      if (open == ports_) return true;
+      if (!ec && running.string() == exe && open == ports_) {
+        Pump(kQuietSettleMs);  // the first wait of every port
+        return true;
+      }
       Pump(100);
     }
     std::fprintf(stderr, "quillon did not open all lines:\n%s%s", quillon_.out().c_str(),
@@ -386,9 +394,8 @@ class Soak {
         if (have < want) missing += want - have;
         if (have > want) extra += have - want;
         if (have != want && example.empty()) {
-          example = "COM" + std::to_string(feed.port + 1) + " Stapel " + std::to_string(b) +
-                    ": bestaetigt " + std::to_string(want) + ", gespeichert " +
-                    std::to_string(have);
+          example = "COM" + std::to_string(feed.port + 1) + " batch " + std::to_string(b) +
+                    ": confirmed " + std::to_string(want) + ", stored " + std::to_string(have);
         }
       }
     }
@@ -479,8 +486,8 @@ class Soak {
     if (code != 0) {
       ++r.failedBatches;
       if (r.failures.size() < 5) {
-        r.failures.push_back("COM" + std::to_string(feed.port + 1) + " Stapel " +
-                             std::to_string(feed.batch) + " (Code " + std::to_string(code) +
+        r.failures.push_back("COM" + std::to_string(feed.port + 1) + " batch " +
+                             std::to_string(feed.batch) + " (code " + std::to_string(code) +
                              "): " + feed.sim->err());
       }
     }
@@ -521,7 +528,7 @@ class Soak {
       } else {
         malformed += static_cast<long>(next - i);
         if (example.empty()) {
-          example = "COM" + std::to_string(port + 1) + ": unvollstaendig nach " + lines[i];
+          example = "COM" + std::to_string(port + 1) + ": incomplete after " + lines[i];
         }
       }
       i = next;
@@ -620,8 +627,12 @@ int main(int argc, char** argv) {
   std::printf("idle after load: %.3f %% of one core over %d s (goal < %.1f %%) %s\n", idle,
               kIdleSeconds, kIdleGoalPercent, Verdict(idleOk));
   std::printf("quillon ended on SIGTERM with code %d (goal 0) %s\n", exitCode, Verdict(exitOk));
-  if (!soak.QuillonErrors().empty()) {
-    std::printf("quillon stderr: %.2000s\n", soak.QuillonErrors().c_str());
+  const std::string& errors = soak.QuillonErrors();
+  if (!errors.empty()) {
+    // The settings completed at start-up report themselves here once per port.
+    const long count = std::count(errors.begin(), errors.end(), '\n');
+    std::printf("quillon stderr: %ld lines, the first: %s\n", count,
+                errors.substr(0, errors.find('\n')).c_str());
   }
   const bool ok = storedOk && rssOk && fdsOk && threadsOk && idleOk && exitOk;
   std::printf("soak: %s\n", Verdict(ok));
