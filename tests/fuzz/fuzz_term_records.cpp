@@ -24,22 +24,19 @@ void CheckTerm(const TOneTermData& term) {
   }
 }
 
-// Hands what was queued to the terminal as the line thread does: the delivered text (with its
-// counter) goes into the history, the oldest dropped beyond the limit.
+// Hands what was queued to the terminals as the line thread does once a satellite took it: the
+// host counter steps on, the delivered text goes into the history (the oldest dropped beyond
+// the limit), and the message leaves the list.
 void Deliver(RadioInbox& inbox, OutgoingList& outgoing) {
   for (TTermMsg& msg : outgoing.msgs) {
     if (msg.Done) continue;
+    msg.Done = true;
     TOneTermData& term = inbox.Find(msg.Term);
+    term.HostCounter = NextCounter(term.HostCounter);
     term.History.push_back(msg.Text);
     while (term.History.size() > kMaxHistory) term.History.pop_front();
-    if (msg.Text.size() >= 2) {
-      const std::string counter = msg.Text.substr(0, 2);
-      if (counter[0] >= '0' && counter[0] <= '9' && counter[1] >= '0' && counter[1] <= '9') {
-        term.HostCounter = std::stoi(counter);
-      }
-    }
-    msg.Done = true;
   }
+  outgoing.msgs.remove_if([](const TTermMsg& msg) { return msg.Done; });
 }
 
 }  // namespace
