@@ -134,6 +134,8 @@ void RecordHandler::ProcessLine(const std::string& line) {
 
 void RecordHandler::Problem(TOneTermData& term, const std::string& text) {
   term.Pending.push_back(text);
+  // A terminal that keeps counting wrong must not grow its inbox beyond the limit either.
+  while (term.Pending.size() > kMaxPending) term.Pending.pop_front();
   term.Counter = 2;
   term.HostCounter = -5;
 }
