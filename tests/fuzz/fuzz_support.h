@@ -13,8 +13,17 @@
 
 namespace fuzz {
 
+// The scratch file of the input being run, removed before a failed check aborts.
+inline std::string& CurrentScratch() {
+  static std::string path;
+  return path;
+}
+inline void RemoveScratch();
+
 inline void Check(bool ok) {
-  if (!ok) std::abort();
+  if (ok) return;
+  RemoveScratch();
+  std::abort();
 }
 
 // The bytes of the input as text.
@@ -39,8 +48,8 @@ inline const std::string& ScratchDir() {
   return dir;
 }
 
-// A file holding `bytes` for as long as the object lives; anything else written beside it under
-// the same name plus a suffix is removed with it.
+// A file holding `bytes` for as long as the object lives; the ".bad" file a job queue moves
+// lines to is removed with it.
 class ScratchFile {
  public:
   ScratchFile(std::string_view name, std::string_view bytes) : path_(ScratchDir() + std::string(name)) {
@@ -52,17 +61,28 @@ class ScratchFile {
       done += static_cast<size_t>(n);
     }
     close(fd);
+    CurrentScratch() = path_;
   }
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
   ~ScratchFile() {
-    unlink(path_.c_str());
-    for (const char* suffix : {".bad", ".bak", ".tmp"}) unlink((path_ + suffix).c_str());
+    Remove(path_);
+    CurrentScratch().clear();
+  }
+  static void Remove(const std::string& path) {
+    unlink(path.c_str());
+    unlink((path + ".bad").c_str());
   }
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
 };
+
+inline void RemoveScratch() {
+  if (CurrentScratch().empty()) return;
+  ScratchFile::Remove(CurrentScratch());
+  rmdir(ScratchDir().c_str());
+}
 
 }  // namespace fuzz
