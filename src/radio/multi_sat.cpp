@@ -27,7 +27,6 @@ constexpr const char* kKeySatCmdDelay = "Min. Pause zwischen Sat-Befehlen";
 constexpr const char* kKeyOnlineOfflineDelay = "Min. Pause zwischen Sat-Statuswechsel";
 constexpr const char* kKeyDebuglevel = "Debuglevel";
 constexpr const char* kKeyDebug = "Debug";
-constexpr const char* kUnknownName = "Unbekannt";
 constexpr const char* kNewGroupPrefix = "Gruppe ";
 constexpr const char* kDebugFileSuffix = "-Debug.txt";
 
