@@ -15,6 +15,7 @@
 // that is switched off.
 //
 // Usage: bench_soak [minutes=10] [ports=8]
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -25,7 +26,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -455,10 +455,9 @@ class Soak {
     feed.sim = std::make_unique<test::ChildProcess>();
     feed.started = Steady::now();
     const bool started = feed.sim->Start(
-        {kBin + "/quillon-sim", "--device", relay_.SimLine(feed.port), "--send", file,
-         "--header", Header(feed.port, feed.batch), "--transfers",
-         std::to_string(kTransfersPerBatch), "--fault-rate", std::to_string(kFaultRate),
-         "--seed", seed},
+        {kBin + "/quillon-sim", "--device", relay_.SimLine(feed.port), "--send", file, "--header",
+         Header(feed.port, feed.batch), "--transfers", std::to_string(kTransfersPerBatch),
+         "--fault-rate", std::to_string(kFaultRate), "--seed", seed},
         dir_.path());
     if (!started) std::fprintf(stderr, "quillon-sim did not start\n");
     return started;
@@ -491,8 +490,8 @@ class Soak {
                              "): " + feed.sim->err());
       }
     }
-    std::filesystem::remove(dir_.File("send" + std::to_string(feed.port + 1) + "_" +
-                                      std::to_string(feed.batch)));
+    std::filesystem::remove(
+        dir_.File("send" + std::to_string(feed.port + 1) + "_" + std::to_string(feed.batch)));
     feed.sim.reset();
     return true;
   }
@@ -560,9 +559,10 @@ int main(int argc, char** argv) {
   if (!soak.StartQuillon()) return 1;
   const int pid = soak.Pid();
   const Usage idleBefore = Look(pid);
-  std::printf("soak: %d ports, %.1f min, %d lines per transfer, %d transfers per simulator, "
-              "fault rate %.2f per block\n",
-              ports, minutes, kLinesPerTransfer, kTransfersPerBatch, kFaultRate);
+  std::printf(
+      "soak: %d ports, %.1f min, %d lines per transfer, %d transfers per simulator, "
+      "fault rate %.2f per block\n",
+      ports, minutes, kLinesPerTransfer, kTransfersPerBatch, kFaultRate);
   std::fflush(stdout);
 
   // Warm-up: the first transfers fill caches, pools and the allocator's arenas.
@@ -596,32 +596,36 @@ int main(int argc, char** argv) {
   const bool idleOk = idle >= 0 && idle < kIdleGoalPercent;
   const bool exitOk = exitCode == 0;
 
-  std::printf("transfers confirmed by the simulators: %ld (%.1f per second after the warm-up), "
-              "faults injected %ld, NAKs %ld, batches failed %ld, relay bytes %llu\n",
-              totals.transfers,
-              static_cast<double>(totals.transfers - transfersAtStart) / loadWall, totals.faults,
-              totals.naks, totals.failedBatches,
-              static_cast<unsigned long long>(soak.Relay().Bytes()));
+  std::printf(
+      "transfers confirmed by the simulators: %ld (%.1f per second after the warm-up), "
+      "faults injected %ld, NAKs %ld, batches failed %ld, relay bytes %llu\n",
+      totals.transfers, static_cast<double>(totals.transfers - transfersAtStart) / loadWall,
+      totals.faults, totals.naks, totals.failedBatches,
+      static_cast<unsigned long long>(soak.Relay().Bytes()));
   for (const std::string& f : totals.failures) std::printf("  failed: %s", f.c_str());
-  std::printf("stored exactly once: %ld transfers stored, %ld missing, %ld extra, %ld stray "
-              "lines%s%s (goal 0/0/0) %s\n",
-              stored, missing, extra, malformed, example.empty() ? "" : "; e.g. ",
-              example.c_str(), Verdict(storedOk));
-  std::printf("resident memory: idle before load %ld kB, start %ld kB, end %ld kB (%+ld kB), "
-              "peak %ld kB (goal end <= start + %ld kB) %s\n",
-              idleBefore.rssKb, start.rssKb, end.rssKb, end.rssKb - start.rssKb,
-              soak.Peak().rssKb, kRssMarginKb, Verdict(rssOk));
+  std::printf(
+      "stored exactly once: %ld transfers stored, %ld missing, %ld extra, %ld stray "
+      "lines%s%s (goal 0/0/0) %s\n",
+      stored, missing, extra, malformed, example.empty() ? "" : "; e.g. ", example.c_str(),
+      Verdict(storedOk));
+  std::printf(
+      "resident memory: idle before load %ld kB, start %ld kB, end %ld kB (%+ld kB), "
+      "peak %ld kB (goal end <= start + %ld kB) %s\n",
+      idleBefore.rssKb, start.rssKb, end.rssKb, end.rssKb - start.rssKb, soak.Peak().rssKb,
+      kRssMarginKb, Verdict(rssOk));
   std::string trend;
   for (long kb : soak.RssPerMinute()) trend += " " + std::to_string(kb);
   std::printf("resident memory per minute of load (kB):%s\n", trend.c_str());
-  std::printf("open descriptors: idle before load %d, start %d, end %d, peak %d (goal end <= "
-              "start) %s; changed:%s\n",
-              idleBefore.fds, start.fds, end.fds, soak.Peak().fds, Verdict(fdsOk),
-              Difference(fdsAtStart, fdsAtEnd).c_str());
-  std::printf("threads: idle before load %d, start %d, end %d, peak %d (goal end <= start) %s; "
-              "changed:%s\n",
-              idleBefore.threads, start.threads, end.threads, soak.Peak().threads,
-              Verdict(threadsOk), Difference(threadsAtStart, threadsAtEnd).c_str());
+  std::printf(
+      "open descriptors: idle before load %d, start %d, end %d, peak %d (goal end <= "
+      "start) %s; changed:%s\n",
+      idleBefore.fds, start.fds, end.fds, soak.Peak().fds, Verdict(fdsOk),
+      Difference(fdsAtStart, fdsAtEnd).c_str());
+  std::printf(
+      "threads: idle before load %d, start %d, end %d, peak %d (goal end <= start) %s; "
+      "changed:%s\n",
+      idleBefore.threads, start.threads, end.threads, soak.Peak().threads, Verdict(threadsOk),
+      Difference(threadsAtStart, threadsAtEnd).c_str());
   std::printf("CPU under load: %.1f %% of one core\n",
               (end.cpuSeconds - cpuAtStart) / loadWall * 100.0);
   std::printf("idle after load: %.3f %% of one core over %d s (goal < %.1f %%) %s\n", idle,
