@@ -15,8 +15,8 @@ using StartReceiver = std::function<std::shared_ptr<void>(const std::string& lin
 struct Comparison {
   long reference = -1;  // best median of the rounds, ns
   long receiver = -1;
-  double ratio = -1;    // median over the rounds of receiver / reference
-  long added = -1;      // median over the rounds of receiver - reference, ns
+  double ratio = -1;  // median over the rounds of receiver / reference
+  long added = -1;    // median over the rounds of receiver - reference, ns
 };
 
 // A file of `blocks` lines of 255 bytes.

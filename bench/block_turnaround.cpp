@@ -51,7 +51,7 @@ std::shared_ptr<void> StartPort(const std::string& line) {
 }
 
 double CpuSeconds() {
-  rusage usage {};
+  rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -106,13 +106,15 @@ int main(int argc, char** argv) {
   Comparison turnaround;
   if (!MeasureAgainstReference(file, StartPort, rounds, turnaround)) return 1;
   const double ratio = turnaround.ratio;
-  std::printf("block turnaround: best median %.1f us, reference %.1f us; median of the rounds: "
-              "+%.1f us, ratio %.2f (goal <= 1.50) %s\n",
-              turnaround.receiver / 1000.0, turnaround.reference / 1000.0,
-              turnaround.added / 1000.0, ratio, ratio <= 1.5 ? "OK" : "MISSED");
+  std::printf(
+      "block turnaround: best median %.1f us, reference %.1f us; median of the rounds: "
+      "+%.1f us, ratio %.2f (goal <= 1.50) %s\n",
+      turnaround.receiver / 1000.0, turnaround.reference / 1000.0, turnaround.added / 1000.0, ratio,
+      ratio <= 1.5 ? "OK" : "MISSED");
   const double idle = IdleCostPercent(idleSeconds);
-  std::printf("idle cost: 8 ports waiting without limit use %.3f %% of one core over %d s "
-              "(goal < 0.5 %%) %s\n",
-              idle, idleSeconds, idle >= 0 && idle < 0.5 ? "OK" : "MISSED");
+  std::printf(
+      "idle cost: 8 ports waiting without limit use %.3f %% of one core over %d s "
+      "(goal < 0.5 %%) %s\n",
+      idle, idleSeconds, idle >= 0 && idle < 0.5 ? "OK" : "MISSED");
   return ratio <= 1.5 && idle >= 0 && idle < 0.5 ? 0 : 1;
 }

@@ -34,7 +34,7 @@ constexpr double kIdleGoalPercent = 0.1;
 constexpr int kIdleSeconds = 10;
 
 double CpuSeconds() {
-  rusage usage {};
+  rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
   // Alternating, so that both meet the same state of the machine.
   const std::atomic<bool> goOn{false};
   const net::FtpAccount account{server.host(), server.user(), server.password(), 10000};
-  const std::string curlBase = "ftp://" + server.user() + ":" + server.password() + "@" + server.host();
+  const std::string curlBase =
+      "ftp://" + server.user() + ":" + server.password() + "@" + server.host();
   std::vector<double> ours, curl;
   for (int i = 0; i < files; ++i) {
     uint64_t start = Clock();
@@ -92,8 +93,9 @@ int main(int argc, char** argv) {
     }
     test::ChildProcess child;
     start = Clock();
-    if (test::RunToEnd(child, {"/usr/bin/curl", "-s", "-S", "--ftp-port", "-", "--disable-eprt", "-T", paths[i],
-                               curlBase + "/curl/"},
+    if (test::RunToEnd(child,
+                       {"/usr/bin/curl", "-s", "-S", "--ftp-port", "-", "--disable-eprt", "-T",
+                        paths[i], curlBase + "/curl/"},
                        dir.path(), {}, 30000) != 0) {
       std::fprintf(stderr, "curl %d failed: %s\n", i, child.err().c_str());
       return 1;
@@ -113,8 +115,10 @@ int main(int argc, char** argv) {
     return sum / static_cast<double>(v.size());
   };
   const double ratio = mean(ours) / std::max(0.001, mean(curl));
-  std::printf("%d files of 10 KB by FTP: ours %.1f ms per file, curl -T %.1f ms per file, ratio %.2f (goal <= %.2f)\n",
-              files, mean(ours), mean(curl), ratio, kGoal);
+  std::printf(
+      "%d files of 10 KB by FTP: ours %.1f ms per file, curl -T %.1f ms per file, ratio %.2f (goal "
+      "<= %.2f)\n",
+      files, mean(ours), mean(curl), ratio, kGoal);
 
   // The thread with an empty queue.
   net::JobQueue queue(dir.File("idle.job"));
@@ -132,8 +136,10 @@ int main(int argc, char** argv) {
     wakeups = Wakeups() - wakeupsBefore - 1;
   }
   const double percent = 100.0 * cpu / kIdleSeconds;
-  std::printf("idle forwarding thread: %.3f %% of a core, %.1f wake-ups per second (goal: < %.1f %%, one pass a second)\n",
-              percent, static_cast<double>(wakeups) / kIdleSeconds, kIdleGoalPercent);
+  std::printf(
+      "idle forwarding thread: %.3f %% of a core, %.1f wake-ups per second (goal: < %.1f %%, one "
+      "pass a second)\n",
+      percent, static_cast<double>(wakeups) / kIdleSeconds, kIdleGoalPercent);
   const bool met = ratio <= kGoal && percent < kIdleGoalPercent && wakeups <= kIdleSeconds + 1;
   return met ? 0 : 2;
 }

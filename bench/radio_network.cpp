@@ -63,10 +63,10 @@ constexpr int kTerminals = kSatellites / 2 * kTermsPerSatellite;
 constexpr int kFirstSatellite = 101;  // its address byte
 constexpr int kSatCmdDelayMs = 70;
 constexpr int kOnlineOfflineDelayMs = 130;
-constexpr int kSettleMs = 2000;  // after "6", before the configuration
+constexpr int kSettleMs = 2000;        // after "6", before the configuration
 constexpr int kStartWaitMs = 60000;    // initialisation: a 2 s settle per satellite
 constexpr int kRoundsWaitMs = 180000;  // the first round, where satellites are initialised again
-constexpr int kStallMs = 60000;      // no new record for so long: the run failed
+constexpr int kStallMs = 60000;        // no new record for so long: the run failed
 constexpr double kThroughputGoal = 0.90;
 constexpr double kIdleGoalPercent = 1.0;
 // Records a run moves per second and line per terminal and window, roughly, to size the records
@@ -103,8 +103,8 @@ struct Frame {
   Steady::time_point at;     // when its last byte left the PC
   Steady::duration quiet{};  // the line was silent both ways for so long before it
   std::string command;
-  int address = -1;          // the address byte
-  uint64_t bytes = 0;        // on the line both ways so far
+  int address = -1;    // the address byte
+  uint64_t bytes = 0;  // on the line both ways so far
 };
 
 // Copies between the PC's line and the simulator's, counting the bytes both ways and noting
@@ -289,16 +289,17 @@ class RadioRig {
   static constexpr const char* kTarget = "funk.dat";
 
   bool Start(int baud, long records, int burst, bool debug) {
-    std::vector<std::string> args = {kBin + "/quillon-sim", "satellites", "--device",
-                                     simLine_.path(), "--baud", std::to_string(baud), "--pace"};
+    std::vector<std::string> args = {
+        kBin + "/quillon-sim", "satellites", "--device", simLine_.path(), "--baud",
+        std::to_string(baud),  "--pace"};
     for (int sat = 1; sat <= kSatellites; ++sat) {
       args.push_back("--sat");
       args.push_back(std::to_string(sat) + ",terms=" + std::to_string(FirstTerminal(sat)) + "-" +
                      std::to_string(LastTerminal(sat)));
     }
-    for (const std::string& a : {std::string("--records"), std::to_string(records),
-                                 std::string("--burst"), std::to_string(burst),
-                                 std::string("--term-id"), std::string("--counter")}) {
+    for (const std::string& a :
+         {std::string("--records"), std::to_string(records), std::string("--burst"),
+          std::to_string(burst), std::string("--term-id"), std::string("--counter")}) {
       args.push_back(a);
     }
     // The simulator first: it empties its line when it opens it.
@@ -414,22 +415,23 @@ bool StoredExactlyOnce(const std::string& path, long records, std::string& probl
   others += static_cast<long>(seen.size());
   if (missing == 0 && twice == 0 && others == 0) return true;
   problem = std::to_string(missing) + " missing, " + std::to_string(twice) + " more than once, " +
-            std::to_string(others) + " unexpected" + (example.empty() ? "" : " (\"" + example + "\")");
+            std::to_string(others) + " unexpected" +
+            (example.empty() ? "" : " (\"" + example + "\")");
   return false;
 }
 
 struct Throughput {
-  long records = 0;       // stored in the window
-  double startup = 0;     // s, from the first activation to the window
-  double elapsed = 0;     // s, the window: from the second activation of group A on to the last
-                          // record stored
-  double wire = 0;        // s, the window's bytes at baud/10
-  double pauses = 0;      // s, the prescribed pauses before the window's commands
-  double quiet = 0;       // s, the line silent both ways before the window's commands
+  long records = 0;    // stored in the window
+  double startup = 0;  // s, from the first activation to the window
+  double elapsed = 0;  // s, the window: from the second activation of group A on to the last
+                       // record stored
+  double wire = 0;     // s, the window's bytes at baud/10
+  double pauses = 0;   // s, the prescribed pauses before the window's commands
+  double quiet = 0;    // s, the line silent both ways before the window's commands
   uint64_t bytes = 0;
   std::map<std::string, int> commands;
   std::map<std::string, double> beyond;  // s the line stood silent beyond the pause, by command
-  double cpuPercent = 0;  // quillon, of one core, from the first activation on
+  double cpuPercent = 0;                 // quillon, of one core, from the first activation on
 };
 
 // The commands with a terminal's byte or settings in them go by their letter.
@@ -440,8 +442,8 @@ std::string KindOf(const std::string& command) {
 }
 
 // Adds up the window's commands, their prescribed pauses and the silence before them.
-void CountCommands(const std::vector<Frame>& frames, Steady::time_point from,
-                   Steady::time_point to, Throughput& t) {
+void CountCommands(const std::vector<Frame>& frames, Steady::time_point from, Steady::time_point to,
+                   Throughput& t) {
   std::string previous;
   for (const Frame& f : frames) {
     const std::string& c = f.command;
@@ -540,25 +542,29 @@ bool ReportThroughput(int baud, long perTerminal, int burst, bool debug) {
   // simulator's paced writing and the relay, not quillon.
   const double rig = t.elapsed - t.quiet - t.wire;
   const double ownRatio = (t.wire + t.pauses) / (t.elapsed - rig);
-  std::printf("%6d baud: all %ld records (%d terminals x %ld, %d per terminal and window) stored "
-              "once; start-up %.1f s, then %ld records in %.1f s, %llu bytes on the line, wire "
-              "%.1f s, prescribed pauses %.1f s, quillon %.1f %% of a core; commands%s\n",
-              baud, perTerminal * kTerminals, kTerminals, perTerminal, burst, t.startup,
-              t.records, t.elapsed, static_cast<unsigned long long>(t.bytes), t.wire, t.pauses,
-              t.cpuPercent, mix.c_str());
-  std::printf("%6d baud: %.1f records/s against the wire limit %.1f records/s: ratio %.2f "
-              "(goal >= %.2f) %s\n",
-              baud, rate, wireRate, wireRatio, kThroughputGoal,
-              wireRatio >= kThroughputGoal ? "OK" : "MISSED");
-  std::printf("%6d baud: %.1f records/s against wire + prescribed pauses %.1f records/s: ratio "
-              "%.2f (goal >= %.2f) %s\n",
-              baud, rate, pacedRate, pacedRatio, kThroughputGoal,
-              pacedRatio >= kThroughputGoal ? "OK" : "MISSED");
-  std::printf("%6d baud: quillon's own share: wire + prescribed pauses against the window less "
-              "the %.2f s the bytes took beyond their wire time in the simulator and relay: ratio "
-              "%.2f (goal >= %.2f) %s; silent beyond the pauses %.2f s, before%s\n",
-              baud, rig, ownRatio, kThroughputGoal, ownRatio >= kThroughputGoal ? "OK" : "MISSED",
-              ours, silent.c_str());
+  std::printf(
+      "%6d baud: all %ld records (%d terminals x %ld, %d per terminal and window) stored "
+      "once; start-up %.1f s, then %ld records in %.1f s, %llu bytes on the line, wire "
+      "%.1f s, prescribed pauses %.1f s, quillon %.1f %% of a core; commands%s\n",
+      baud, perTerminal * kTerminals, kTerminals, perTerminal, burst, t.startup, t.records,
+      t.elapsed, static_cast<unsigned long long>(t.bytes), t.wire, t.pauses, t.cpuPercent,
+      mix.c_str());
+  std::printf(
+      "%6d baud: %.1f records/s against the wire limit %.1f records/s: ratio %.2f "
+      "(goal >= %.2f) %s\n",
+      baud, rate, wireRate, wireRatio, kThroughputGoal,
+      wireRatio >= kThroughputGoal ? "OK" : "MISSED");
+  std::printf(
+      "%6d baud: %.1f records/s against wire + prescribed pauses %.1f records/s: ratio "
+      "%.2f (goal >= %.2f) %s\n",
+      baud, rate, pacedRate, pacedRatio, kThroughputGoal,
+      pacedRatio >= kThroughputGoal ? "OK" : "MISSED");
+  std::printf(
+      "%6d baud: quillon's own share: wire + prescribed pauses against the window less "
+      "the %.2f s the bytes took beyond their wire time in the simulator and relay: ratio "
+      "%.2f (goal >= %.2f) %s; silent beyond the pauses %.2f s, before%s\n",
+      baud, rig, ownRatio, kThroughputGoal, ownRatio >= kThroughputGoal ? "OK" : "MISSED", ours,
+      silent.c_str());
   std::fflush(stdout);
   return ownRatio >= kThroughputGoal;
 }
@@ -567,7 +573,7 @@ bool ReportThroughput(int baud, long perTerminal, int burst, bool debug) {
 struct Idle {
   double quillon = -1;  // % of one core
   double sim = -1;
-  double block = -1;    // quillon on a block port
+  double block = -1;  // quillon on a block port
   double commandsPerSecond = 0;
   std::string commands;  // the mix
 };
@@ -650,10 +656,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const bool idleOk = idle.quillon < kIdleGoalPercent;
-  std::printf("idle network (8 satellites, nothing to send, 9600 baud) over %d s: quillon %.3f %% "
-              "of a core (goal < %.1f %%) %s; the simulator answering the same traffic %.3f %%; "
-              "quillon idle on a block port %.3f %%; %.1f commands/s:%s\n",
-              idleSeconds, idle.quillon, kIdleGoalPercent, idleOk ? "OK" : "MISSED", idle.sim,
-              idle.block, idle.commandsPerSecond, idle.commands.c_str());
+  std::printf(
+      "idle network (8 satellites, nothing to send, 9600 baud) over %d s: quillon %.3f %% "
+      "of a core (goal < %.1f %%) %s; the simulator answering the same traffic %.3f %%; "
+      "quillon idle on a block port %.3f %%; %.1f commands/s:%s\n",
+      idleSeconds, idle.quillon, kIdleGoalPercent, idleOk ? "OK" : "MISSED", idle.sim, idle.block,
+      idle.commandsPerSecond, idle.commands.c_str());
   return ok && idleOk ? 0 : 1;
 }

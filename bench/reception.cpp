@@ -135,18 +135,19 @@ int main(int argc, char** argv) {
   Comparison turnaround;
   if (!MeasureAgainstReference(file, StartProgram, rounds, turnaround)) return 1;
   const double ratio = turnaround.ratio;
-  std::printf("program turnaround (quillon /headless storing every record): best median %.1f "
-              "us, reference %.1f us; median of the rounds: +%.1f us, ratio %.2f "
-              "(goal <= %.2f) %s\n",
-              turnaround.receiver / 1000.0, turnaround.reference / 1000.0,
-              turnaround.added / 1000.0, ratio, kTurnaroundGoal,
-              ratio <= kTurnaroundGoal ? "OK" : "MISSED");
+  std::printf(
+      "program turnaround (quillon /headless storing every record): best median %.1f "
+      "us, reference %.1f us; median of the rounds: +%.1f us, ratio %.2f "
+      "(goal <= %.2f) %s\n",
+      turnaround.receiver / 1000.0, turnaround.reference / 1000.0, turnaround.added / 1000.0, ratio,
+      kTurnaroundGoal, ratio <= kTurnaroundGoal ? "OK" : "MISSED");
   double percent = -1;
   long rssKb = -1;
   const bool measured = IdleCost(idleSeconds, percent, rssKb);
   const bool idleOk = measured && percent < 0.5 && rssKb < 20 * 1024;
-  std::printf("idle receiver: 8 active ports, %.3f %% of one core over %d s (goal < 0.5 %%), "
-              "%ld kB resident (goal < 20 MB) %s\n",
-              percent, idleSeconds, rssKb, idleOk ? "OK" : "MISSED");
+  std::printf(
+      "idle receiver: 8 active ports, %.3f %% of one core over %d s (goal < 0.5 %%), "
+      "%ld kB resident (goal < 20 MB) %s\n",
+      percent, idleSeconds, rssKb, idleOk ? "OK" : "MISSED");
   return ratio <= kTurnaroundGoal && idleOk ? 0 : 1;
 }

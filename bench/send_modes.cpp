@@ -94,9 +94,9 @@ bool RunReference(const std::string& dir, const std::string& file, Figures& f) {
 // Our port sends `file` to the simulator; `binary` chooses the chunk send.
 bool RunOurs(const std::string& dir, const std::string& file, bool binary, Figures& f) {
   test::ChildProcess sim;
-  if (!sim.Start({kBin + "/quillon-sim", "--pty", binary ? "--receive-mscomm" : "--receive",
-                  "ours.out"},
-                 dir) ||
+  if (!sim.Start(
+          {kBin + "/quillon-sim", "--pty", binary ? "--receive-mscomm" : "--receive", "ours.out"},
+          dir) ||
       !sim.WaitForOutput("\n", kWaitMs)) {
     return false;
   }
@@ -143,21 +143,22 @@ bool Compare(const char* name, const std::string& dir, const std::string& ourFil
     ratios.push_back(a.medianUs / b.medianUs);
     bestRate = std::max(bestRate, a.blocksPerSecond);
     blocks = a.blocks;
-    std::printf("  %s round %d: ours %.1f us/block (%.0f blocks/s over %ld blocks), reference "
-                "%.1f us/block (write to answer %.1f us)\n",
-                name, round + 1, a.medianUs, a.blocksPerSecond, a.blocks, b.medianUs,
-                b.turnaroundUs);
+    std::printf(
+        "  %s round %d: ours %.1f us/block (%.0f blocks/s over %ld blocks), reference "
+        "%.1f us/block (write to answer %.1f us)\n",
+        name, round + 1, a.medianUs, a.blocksPerSecond, a.blocks, b.medianUs, b.turnaroundUs);
   }
   auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[(v.size() - 1) / 2];
   };
   ratio = median(ratios);
-  std::printf("%s: %ld blocks, ours %.1f us/block (%.0f blocks/s at the median, best whole "
-              "transfer %.0f blocks/s), reference %.1f us/block (%.0f blocks/s); ratio %.2f "
-              "(goal <= 1.50) %s\n",
-              name, blocks, median(ours), 1e6 / median(ours), bestRate, median(reference),
-              1e6 / median(reference), ratio, ratio <= 1.5 ? "OK" : "MISSED");
+  std::printf(
+      "%s: %ld blocks, ours %.1f us/block (%.0f blocks/s at the median, best whole "
+      "transfer %.0f blocks/s), reference %.1f us/block (%.0f blocks/s); ratio %.2f "
+      "(goal <= 1.50) %s\n",
+      name, blocks, median(ours), 1e6 / median(ours), bestRate, median(reference),
+      1e6 / median(reference), ratio, ratio <= 1.5 ? "OK" : "MISSED");
   return true;
 }
 

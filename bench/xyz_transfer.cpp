@@ -36,7 +36,6 @@ constexpr int kWaitMs = 120000;
 // A transfer this much slower than the fastest of its kind waited on a time-out.
 constexpr long kStallMs = 2000;
 
-
 struct Protocol {
   const char* name;
   const char* sender;    // lrzsz's sender, the file name follows
@@ -58,7 +57,8 @@ long OursReceiving(const Protocol& p, const test::TempDir& from, const std::stri
   test::PtyPair line;
   test::ChildProcess peer;
   const uint64_t start = Clock();
-  if (!StartOn(peer, std::string(p.sender) + " data", line.path(), line.path(), from.path())) return -1;
+  if (!StartOn(peer, std::string(p.sender) + " data", line.path(), line.path(), from.path()))
+    return -1;
   xyz::FdLine ours(line.master());
   std::string name;
   const int result = p.batch ? xyz::YmodemReceive(ours, to.File("data"), name, kGoOn)
@@ -118,7 +118,8 @@ long LrzszSending(const Protocol& p, const test::TempDir& from, const std::strin
   test::ChildProcess receiver;
   const uint64_t start = Clock();
   if (!StartOn(receiver, p.receiver, line.path(), line.path(), to.path()) ||
-      !StartOn(sender, std::string(p.sender) + " data", OnMaster(line), OnMaster(line), from.path())) {
+      !StartOn(sender, std::string(p.sender) + " data", OnMaster(line), OnMaster(line),
+               from.path())) {
     return -1;
   }
   // The sender may wait long for an acknowledgement its receiver dropped while exiting.
@@ -174,7 +175,8 @@ int main(int argc, char** argv) {
       // lrzsz against itself now and then fails outright; that round only counts for us.
       d.oursMs.push_back(static_cast<double>(ours));
       if (lrzsz >= 0) d.lrzszMs.push_back(static_cast<double>(lrzsz));
-      std::printf("round %d %-20s ours %6ld ms  lrzsz %6ld ms\n", round, d.name.c_str(), ours, lrzsz);
+      std::printf("round %d %-20s ours %6ld ms  lrzsz %6ld ms\n", round, d.name.c_str(), ours,
+                  lrzsz);
     }
   }
   const int aloneRounds = argc > 4 ? std::max(0, std::atoi(argv[4])) : 20;
@@ -199,11 +201,12 @@ int main(int argc, char** argv) {
     for (const double v : d.oursAloneMs) fastest = std::min(fastest, v);
     const long oursStalls = Stalls(d.oursMs, fastest) + Stalls(d.oursAloneMs, fastest);
     met = met && ratio <= kGoal && oursStalls == 0;
-    std::printf("%d MiB %-20s median ours %.0f ms, lrzsz %.0f ms, ratio %.2f (goal <= %.2f);"
-                " stalls over %ld ms: ours %ld of %zu, lrzsz %ld of %zu\n",
-                mib, d.name.c_str(), Median(d.oursMs), Median(d.lrzszMs), ratio, kGoal, kStallMs,
-                oursStalls, d.oursMs.size() + d.oursAloneMs.size(), Stalls(d.lrzszMs, fastest),
-                d.lrzszMs.size());
+    std::printf(
+        "%d MiB %-20s median ours %.0f ms, lrzsz %.0f ms, ratio %.2f (goal <= %.2f);"
+        " stalls over %ld ms: ours %ld of %zu, lrzsz %ld of %zu\n",
+        mib, d.name.c_str(), Median(d.oursMs), Median(d.lrzszMs), ratio, kGoal, kStallMs,
+        oursStalls, d.oursMs.size() + d.oursAloneMs.size(), Stalls(d.lrzszMs, fastest),
+        d.lrzszMs.size());
   }
   return met ? 0 : 2;
 }

@@ -30,7 +30,6 @@ constexpr double kGoal = 1.0;
 constexpr int kWaitMs = 60000;
 constexpr int kStallMs = 2000;  // a transfer this long waited on a time-out
 
-
 // One transfer each; the time in milliseconds, or -1 when it failed.
 long OursReceiving(const test::TempDir& from, const std::string& data) {
   test::TempDir to;

@@ -7,14 +7,14 @@
 namespace quillon {
 
 uint64_t Clock() {
-  timespec ts {};
+  timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 uint64_t Delay(int ms) {
   if (ms <= 0) return Clock();
-  timespec now {};
+  timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   // Round the start down to the whole millisecond the clock shows, as Clock() does.
   timespec until = now;

@@ -69,7 +69,8 @@ IniDocument::Line IniDocument::MakeLine(std::string raw, std::string eol, TextEn
   if (t[0] == '[') {
     const auto close = t.find(']');
     line.kind = LineKind::Section;
-    line.name = std::string(Trim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)));
+    line.name =
+        std::string(Trim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)));
     return line;
   }
   const auto eq = t.find('=');
@@ -153,8 +154,7 @@ bool IniDocument::HasSection(std::string_view section) const {
   return FindSection(section) != std::string::npos;
 }
 
-std::optional<std::string> IniDocument::Get(std::string_view section,
-                                            std::string_view key) const {
+std::optional<std::string> IniDocument::Get(std::string_view section, std::string_view key) const {
   const size_t header = FindSection(section);
   if (header == std::string::npos) return std::nullopt;
   const std::string wanted = FoldCase(Trim(key));
@@ -173,7 +173,8 @@ std::optional<std::string> IniDocument::Get(std::string_view section,
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view rawValue) {
   std::string value(rawValue);
-  std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(
+      value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   const std::string eol = NewLineEnd();
   size_t header = FindSection(section);
   if (header == std::string::npos) {
@@ -204,9 +205,9 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
   // New key: after the section's last key line, before trailing blanks and comments.
   const size_t at = last_key + 1;
   if (lines_[at - 1].eol.empty()) lines_[at - 1].eol = eol;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                MakeLine(Encode(std::string(Trim(key)) + "=" + std::string(value)), eol,
-                         encoding_));
+  lines_.insert(
+      lines_.begin() + static_cast<std::ptrdiff_t>(at),
+      MakeLine(Encode(std::string(Trim(key)) + "=" + std::string(value)), eol, encoding_));
 }
 
 bool IniDocument::EraseSection(std::string_view section) {

@@ -14,7 +14,7 @@
 namespace quillon {
 
 int64_t MonotonicMs() {
-  timespec ts {};
+  timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
@@ -124,7 +124,7 @@ int MainLoop::Run() {
       [[maybe_unused]] const ssize_t r = read(wake_fd_, &count, sizeof count);
     }
     if (signal_fd_ >= 0 && (fds[1].revents & POLLIN)) {
-      signalfd_siginfo info {};
+      signalfd_siginfo info{};
       while (read(signal_fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         if (on_signal_) on_signal_();
       }

@@ -56,13 +56,12 @@ bool SingleInstance::Acquire() {
     return false;
   }
   lock_fd_ = fd;
-  sockaddr_un addr {};
+  sockaddr_un addr{};
   if (!FillAddress(socketPath(), addr)) return true;
   unlink(socketPath().c_str());  // left over by a crashed instance; we hold the lock now
   listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (listen_fd_ >= 0 &&
-      (bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-       listen(listen_fd_, 4) != 0)) {
+  if (listen_fd_ >= 0 && (bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+                          listen(listen_fd_, 4) != 0)) {
     close(listen_fd_);
     listen_fd_ = -1;
   }
@@ -83,7 +82,7 @@ bool SingleInstance::TakeRaiseRequest() {
 }
 
 bool SingleInstance::AskRunningInstanceToRaise() const {
-  sockaddr_un addr {};
+  sockaddr_un addr{};
   if (!FillAddress(socketPath(), addr)) return false;
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;

@@ -136,10 +136,11 @@ inline constexpr const char* kLogbookSaveFailed = "Fehler beim Speichern der Log
 inline constexpr const char* kExtLogWriteFailed =
     "Fehler beim Schreiben der externen Logbuchdatei %s";
 
-
 // Receive thread.
-inline constexpr const char* kPortClosingForPause = "Schnittstelle wird für den Datenempfang geschlossen";
-inline constexpr const char* kPortReopening = "Schnittstelle wird für den Datenempfang wieder geöffnet";
+inline constexpr const char* kPortClosingForPause =
+    "Schnittstelle wird für den Datenempfang geschlossen";
+inline constexpr const char* kPortReopening =
+    "Schnittstelle wird für den Datenempfang wieder geöffnet";
 inline constexpr const char* kPortClosing = "Schnittstelle wird geschlossen";
 inline constexpr const char* kNetworkStartFailed = "Fehler beim Starten des Verano-Funknetzes";
 inline constexpr const char* kNetworkStarting = "Verano-Funknetz wird gestartet";
@@ -174,7 +175,8 @@ inline constexpr const char* kModemOffline = "offline";
 inline constexpr const char* kModemInitOk = "Modem-Initialisierung ok";
 inline constexpr const char* kModemInitFailed = "Fehler beim Initialisieren des Modems";
 inline constexpr const char* kThreadStopFailed = "Fehler beim Beenden des Empfangsthreads";
-inline constexpr const char* kPortAlreadyOpenCommand = "MDE-Befehl: Schnittstelle ist bereits geöffnet";
+inline constexpr const char* kPortAlreadyOpenCommand =
+    "MDE-Befehl: Schnittstelle ist bereits geöffnet";
 
 // Started programs, post-processing and terminal commands.
 inline constexpr const char* kPostStartWait = "Starte %s und warte";
@@ -201,7 +203,6 @@ inline constexpr const char* kCmdDiskFreeFailed =
     "%sFehler beim Ermitteln der freien Festplattenkapazität%s";
 inline constexpr const char* kCmdReplyFailed =
     "%sFehler beim Senden der angeforderten Informationen";
-
 
 // File store: target files by name template, the local store of a port and its recovery.
 inline constexpr const char* kDriveNotReady = "Laufwerk %s: ist nicht bereit";

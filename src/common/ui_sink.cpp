@@ -6,9 +6,12 @@ namespace quillon {
 
 const char* MessageCaption(MessageKind kind) {
   switch (kind) {
-    case MessageKind::Error: return txt::kCaptionError;
-    case MessageKind::Warning: return txt::kCaptionWarning;
-    case MessageKind::Information: return txt::kCaptionInformation;
+    case MessageKind::Error:
+      return txt::kCaptionError;
+    case MessageKind::Warning:
+      return txt::kCaptionWarning;
+    case MessageKind::Information:
+      return txt::kCaptionInformation;
   }
   return txt::kCaptionError;
 }

@@ -83,11 +83,11 @@ struct TQuillonOpt {
 using PortSettingsArray = std::array<TQuillonOpt, kPortCount + 1>;
 
 struct TAppInfo {
-  std::string ProgramDir;  // ends in '/'; temporary receive files, logbooks, local store
-  std::string IniPath;     // full path of the settings file
-  std::string ExePath;     // the running program file
-  std::string ExeDir;      // its directory as found (ends in '/'), or the fallback directory
-  std::string BaseName;    // program file name without extension
+  std::string ProgramDir;        // ends in '/'; temporary receive files, logbooks, local store
+  std::string IniPath;           // full path of the settings file
+  std::string ExePath;           // the running program file
+  std::string ExeDir;            // its directory as found (ends in '/'), or the fallback directory
+  std::string BaseName;          // program file name without extension
   bool UsedFallbackDir = false;  // program directory not writable: ~/.local/share/quillon/
 };
 

@@ -29,7 +29,8 @@ JobQueue& Forwarding::Queue() {
 
 void Forwarding::StartForwarding(const PortSettingsArray& settings) {
   bool anyForwarding = false;
-  for (int port = 1; port <= kPortCount; ++port) anyForwarding = anyForwarding || settings[port].NetActive;
+  for (int port = 1; port <= kPortCount; ++port)
+    anyForwarding = anyForwarding || settings[port].NetActive;
   std::lock_guard lock(mutex_);
   if (thread_ || !anyForwarding) return;
   thread_ = std::make_unique<TInternetThread>(Queue(), report_, timing);
@@ -58,10 +59,11 @@ void Forwarding::ForwardStoredFile(int port, const TQuillonOpt& opt, const std::
     allowed = allowed && JobValueAllowed(opt.TcpAddress);
     line = MakeTcpJob(0, port, opt.TcpAddress, opt.TcpPort, file);
   } else {
-    for (const std::string* value : {&opt.FtpHost, &opt.FtpUser, &opt.FtpPassword, &opt.FtpMode, &opt.FtpDir})
+    for (const std::string* value :
+         {&opt.FtpHost, &opt.FtpUser, &opt.FtpPassword, &opt.FtpMode, &opt.FtpDir})
       allowed = allowed && JobValueAllowed(*value);
-    line = MakeFtpJob(0, port, opt.FtpHost, opt.FtpUser, opt.FtpPassword, opt.FtpMode, opt.FtpTimeout,
-                      file, opt.FtpDir);
+    line = MakeFtpJob(0, port, opt.FtpHost, opt.FtpUser, opt.FtpPassword, opt.FtpMode,
+                      opt.FtpTimeout, file, opt.FtpDir);
   }
   // A value with "|" or a line break would make one job into two or break the job file.
   if (!allowed) {

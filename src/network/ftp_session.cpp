@@ -21,7 +21,7 @@ namespace quillon::net {
 namespace {
 
 constexpr int kPollSliceMs = 100;
-constexpr std::size_t kMaxReplyLine = 1000;       // a longer reply line is cut
+constexpr std::size_t kMaxReplyLine = 1000;           // a longer reply line is cut
 constexpr std::size_t kMaxListing = 4 * 1024 * 1024;  // a longer listing fails the transfer
 
 void EnsureCurlInitialised() {
@@ -34,8 +34,8 @@ void EnsureCurlInitialised() {
 bool IsPlainHost(const std::string& host) {
   if (host.empty() || host.size() > 255) return false;
   return std::all_of(host.begin(), host.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == '_' || c == ':' || c == '[' || c == ']';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_' || c == ':' || c == '[' || c == ']';
   });
 }
 
@@ -91,9 +91,12 @@ class Session {
   void CommandOut(const std::string& line) {
     const std::string word = line.substr(0, line.find(' '));
     if (word == "QUIT") quitSent_ = true;
-    if (word == "CWD") Begin(FtpStep::kChangeDir);
-    else if (word == "TYPE") Begin(FtpStep::kType);
-    else if (word == "STOR" || word == "LIST" || word == "NLST") Begin(FtpStep::kTransfer);
+    if (word == "CWD")
+      Begin(FtpStep::kChangeDir);
+    else if (word == "TYPE")
+      Begin(FtpStep::kType);
+    else if (word == "STOR" || word == "LIST" || word == "NLST")
+      Begin(FtpStep::kTransfer);
     if (observer_.onCommand) observer_.onCommand(word == "PASS" ? "PASS ****" : line);
   }
 
@@ -240,8 +243,8 @@ long Seconds(int ms) { return std::max(1L, (static_cast<long>(ms) + 999) / 1000)
 // The settings every operation shares: the URL of `directory` (plus `fileName`, if any) on the
 // host, the account, active mode with PORT, one CWD per part, the time-outs, the callbacks,
 // and nothing that would reach anything but the given host.
-bool Prepare(CURL* easy, Session& session, const FtpAccount& account,
-             const std::string& directory, const std::string& fileName) {
+bool Prepare(CURL* easy, Session& session, const FtpAccount& account, const std::string& directory,
+             const std::string& fileName) {
   if (!easy || !IsPlainHost(account.host)) return false;
   std::string url = "ftp://" + account.host + "/";
   for (const std::string& part : FtpDirParts(directory)) url += Escaped(easy, part) + "/";

@@ -48,8 +48,8 @@ class Transcript {
   void CommandOut(const std::string& command) {
     const std::string word = command.substr(0, command.find(' '));
     const bool repeatedType = word == "TYPE" && typeSent_;
-    countsAsAnswer_ = word != "PWD" && word != "PORT" && word != "EPRT" && word != "QUIT" &&
-                      !repeatedType;
+    countsAsAnswer_ =
+        word != "PWD" && word != "PORT" && word != "EPRT" && word != "QUIT" && !repeatedType;
     if (word == "CWD") {
       Open(command);
     } else if (word == "TYPE" && !repeatedType) {

@@ -49,7 +49,8 @@ void TInternetThread::Execute() {
   while (!Stopped) {
     ProcessJob(Jobs.SelectJob(BootMs(), timing_.retryMs));
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(timing_.passMs), [this] { return Stopped.load(); });
+    wake_.wait_for(lock, std::chrono::milliseconds(timing_.passMs),
+                   [this] { return Stopped.load(); });
   }
 }
 
@@ -143,9 +144,8 @@ void TInternetThread::FtpJob(int index, const std::string& line) {
 }
 
 bool TInternetThread::FtpSend(const std::string& host, const std::string& user,
-                              const std::string& password, const std::string& mode,
-                              int timeoutMs, const std::string& file,
-                              const std::string& directory) {
+                              const std::string& password, const std::string& mode, int timeoutMs,
+                              const std::string& file, const std::string& directory) {
   const bool ascii = mode == "A";
   FtpObserver observer;
   observer.onStep = [&](FtpStep step) {
@@ -170,7 +170,9 @@ bool TInternetThread::FtpSend(const std::string& host, const std::string& user,
       FtpUpload({host, user, password, timeoutMs}, directory, ascii, file, Stopped, observer);
   const auto reply = [&] { Say(Format(txt::kReply, outcome.lastReply), 2); };
   if (outcome.ok) {
-    Say(outcome.fileMissing ? Format(txt::kFtpFileMissing, file) : Format(txt::kFtpSent, file, host), 1);
+    Say(outcome.fileMissing ? Format(txt::kFtpFileMissing, file)
+                            : Format(txt::kFtpSent, file, host),
+        1);
   } else {
     switch (outcome.failedStep) {
       case FtpStep::kConnect:

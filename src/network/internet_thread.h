@@ -31,7 +31,8 @@ class TInternetThread {
 
   // Starts the thread on `queue`, which must outlive it.
   TInternetThread(JobQueue& queue, Report report, Timing timing);
-  TInternetThread(JobQueue& queue, Report report) : TInternetThread(queue, std::move(report), Timing{}) {}
+  TInternetThread(JobQueue& queue, Report report)
+      : TInternetThread(queue, std::move(report), Timing{}) {}
   // StopNetwork, then waits for the thread to finish its step; the queue is saved.
   ~TInternetThread();
   TInternetThread(const TInternetThread&) = delete;

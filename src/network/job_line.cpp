@@ -9,9 +9,10 @@
 namespace quillon::net {
 
 uint32_t BootMs() {
-  timespec now {};
+  timespec now{};
   clock_gettime(CLOCK_BOOTTIME, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
 }
 
@@ -38,7 +39,8 @@ std::optional<uint32_t> ParseCounter(std::string_view text) {
   if (text.empty() || text.size() > 10) return std::nullopt;
   uint64_t value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value > UINT32_MAX) return std::nullopt;
+  if (ec != std::errc() || end != text.data() + text.size() || value > UINT32_MAX)
+    return std::nullopt;
   return static_cast<uint32_t>(value);
 }
 
@@ -71,20 +73,24 @@ std::string MakeFtpJob(uint32_t time, int port, const std::string& host, const s
 
 std::string WithJobTime(std::string_view line, uint32_t time) {
   const size_t bar = line.find('|');
-  const std::string_view rest = bar == std::string_view::npos ? std::string_view() : line.substr(bar);
+  const std::string_view rest =
+      bar == std::string_view::npos ? std::string_view() : line.substr(bar);
   return std::to_string(time) + std::string(rest);
 }
 
 bool JobLess(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto lower = [](char c) {
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     return static_cast<unsigned char>(lower(x)) < static_cast<unsigned char>(lower(y));
   });
 }
 
 bool JobDue(std::string_view line, uint32_t now, uint32_t retryMs) {
   const uint32_t time = ParseCounter(JobValue(line, 1)).value_or(0);
-  return time == 0 || static_cast<uint64_t>(now) >= static_cast<uint64_t>(time) + retryMs || time > now;
+  return time == 0 || static_cast<uint64_t>(now) >= static_cast<uint64_t>(time) + retryMs ||
+         time > now;
 }
 
 }  // namespace quillon::net

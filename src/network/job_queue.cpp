@@ -97,20 +97,23 @@ int JobQueue::SelectJob(uint32_t now, uint32_t retryMs) {
 
 std::string JobQueue::Job(int index) const {
   std::lock_guard lock(JobLock);
-  return index >= 0 && static_cast<size_t>(index) < JobList.size() ? JobList[static_cast<size_t>(index)]
-                                                                   : std::string();
+  return index >= 0 && static_cast<size_t>(index) < JobList.size()
+             ? JobList[static_cast<size_t>(index)]
+             : std::string();
 }
 
 bool JobQueue::DeleteJob(int index) {
   std::lock_guard lock(JobLock);
-  if (index >= 0 && static_cast<size_t>(index) < JobList.size()) JobList.erase(JobList.begin() + index);
+  if (index >= 0 && static_cast<size_t>(index) < JobList.size())
+    JobList.erase(JobList.begin() + index);
   MergeIncoming();
   return WriteLocked();
 }
 
 bool JobQueue::ReplaceJob(int index, const std::string& replacement) {
   std::lock_guard lock(JobLock);
-  if (index >= 0 && static_cast<size_t>(index) < JobList.size()) JobList.erase(JobList.begin() + index);
+  if (index >= 0 && static_cast<size_t>(index) < JobList.size())
+    JobList.erase(JobList.begin() + index);
   InsertSorted(JobList, replacement);
   MergeIncoming();
   return WriteLocked();

@@ -49,7 +49,7 @@ class JobQueue {
 
   const std::string JobFile;
   mutable std::mutex JobLock;
-  std::vector<std::string> JobList;   // sorted by JobLess, duplicates allowed
+  std::vector<std::string> JobList;  // sorted by JobLess, duplicates allowed
   std::vector<std::string> Incoming;
   bool readable_ = true;
 };

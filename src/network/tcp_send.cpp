@@ -49,7 +49,8 @@ class Fd {
 bool WaitReady(int fd, short events, int timeoutMs, const std::atomic<bool>& stop) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!stop.load()) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     pollfd p{fd, events, 0};
     const int rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), kSliceMs)));
@@ -60,8 +61,8 @@ bool WaitReady(int fd, short events, int timeoutMs, const std::atomic<bool>& sto
 }
 
 bool ConnectOne(const addrinfo& ai, int timeoutMs, const std::atomic<bool>& stop, Fd& socketFd) {
-  socketFd.Reset(::socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          ai.ai_protocol));
+  socketFd.Reset(
+      ::socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol));
   if (socketFd.get() < 0) return false;
   if (::connect(socketFd.get(), ai.ai_addr, ai.ai_addrlen) == 0) return true;
   if (errno != EINPROGRESS) return false;

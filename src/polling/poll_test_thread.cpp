@@ -57,15 +57,14 @@ bool TPolltestThread::Ending() const {
 
 bool TPolltestThread::Sleep(int ms) {
   std::unique_lock lock(mutex_);
-  wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] {
-    return end_ || (shutdown_ != nullptr && shutdown_->IsShuttingDown());
-  });
+  wake_.wait_for(lock, std::chrono::milliseconds(ms),
+                 [this] { return end_ || (shutdown_ != nullptr && shutdown_->IsShuttingDown()); });
   return !end_;
 }
 
 void TPolltestThread::Run() {
-  opened_ = port_.Open(line_.portName, line_.baudrate, line_.dataBits, line_.parity,
-                       line_.stopBits) > 0;
+  opened_ =
+      port_.Open(line_.portName, line_.baudrate, line_.dataBits, line_.parity, line_.stopBits) > 0;
   if (opened_) {
     port_.SetTimeout(kCharTimeoutMs);
     Loop();

@@ -8,7 +8,9 @@
 namespace quillon {
 namespace {
 
-std::string Shown(int ms) { return ms < 0 ? std::string(txt::kPollTestNoValue) : std::to_string(ms); }
+std::string Shown(int ms) {
+  return ms < 0 ? std::string(txt::kPollTestNoValue) : std::to_string(ms);
+}
 
 }  // namespace
 

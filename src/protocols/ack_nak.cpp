@@ -18,7 +18,7 @@ namespace quillon {
 using namespace acknak;
 
 std::string TerminalClockText(std::time_t when) {
-  std::tm tm {};
+  std::tm tm{};
   localtime_r(&when, &tm);
   return Format("%02d%02d%02d%02d%02d%02d", tm.tm_min, tm.tm_hour, tm.tm_mday, tm.tm_mon + 1,
                 tm.tm_year % 100, tm.tm_sec);
@@ -27,7 +27,7 @@ std::string TerminalClockText(std::time_t when) {
 std::string FileInfoHeader(const std::string& fileName) {
   struct stat st {};
   if (stat(fileName.c_str(), &st) != 0) return txt::kTransferTitle;
-  std::tm tm {};
+  std::tm tm{};
   localtime_r(&st.st_mtime, &tm);
   return Format("%s,%s,%02d.%02d.%04d,%02d:%02d:%02d,%lld", txt::kTransferTitle,
                 FileNamePart(fileName), tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900, tm.tm_hour,
@@ -40,7 +40,8 @@ void TOrvAckNak::StepCounter() {
 }
 
 int TOrvAckNak::WaitResponse(int timeoutMs) {
-  static constexpr char kAnswers[] = {static_cast<char>(kAck), static_cast<char>(kNak), static_cast<char>(kEnq)};
+  static constexpr char kAnswers[] = {static_cast<char>(kAck), static_cast<char>(kNak),
+                                      static_cast<char>(kEnq)};
   uint8_t c = 0;
   const int r = ReadUntilOneOf(std::string_view(kAnswers, sizeof kAnswers), timeoutMs, c);
   if (r != 1) return r;
@@ -137,11 +138,19 @@ int TOrvAckNak::ReceiveBlock(char firstFlag) {
         // Length digits that are no hex number: the block cannot be framed.
         reject(rc::kTooFewChars);
         break;
-      case LexKind::NoCr: reject(rc::kNoCr); break;
-      case LexKind::BadCounter: reject(rc::kBadCounter); break;
-      case LexKind::BadChecksum: reject(rc::kBadChecksum); break;
+      case LexKind::NoCr:
+        reject(rc::kNoCr);
+        break;
+      case LexKind::BadCounter:
+        reject(rc::kBadCounter);
+        break;
+      case LexKind::BadChecksum:
+        reject(rc::kBadChecksum);
+        break;
       case LexKind::None:
-      case LexKind::Cut: reject(0); break;  // LexLine reports neither
+      case LexKind::Cut:
+        reject(0);
+        break;  // LexLine reports neither
     }
   }
   if (lastFailure != 0) PostError(portNumber_, lastFailure);
@@ -247,9 +256,9 @@ int TOrvAckNak::SendFileBody(const std::string& fileName, int64_t fileSize,
       size_t offset = 0;
       do {
         const size_t piece = std::min(line.size() - offset, static_cast<size_t>(kMaxData));
-        const int result = SendBlock(
-            kTypeNext, reinterpret_cast<const uint8_t*>(line.data() + offset),
-            static_cast<int>(piece));
+        const int result =
+            SendBlock(kTypeNext, reinterpret_cast<const uint8_t*>(line.data() + offset),
+                      static_cast<int>(piece));
         if (result != rc::kOk) return result;
         offset += piece;
         bytes += static_cast<int64_t>(piece);

@@ -63,11 +63,21 @@ LexEvent BlockLexer::Complete(size_t used, int expectedCounter) {
   const uint8_t digit = frame_[n + 4];
   event.counter = digit >= '0' && digit <= '9' ? digit - '0' : -1;
   switch (CheckFrame(frame_, n, expectedCounter)) {
-    case rc::kNoCr: event.kind = LexKind::NoCr; break;
-    case rc::kEndOfTransfer: event.kind = LexKind::EndBlock; break;
-    case rc::kBadCounter: event.kind = LexKind::BadCounter; break;
-    case rc::kBadChecksum: event.kind = LexKind::BadChecksum; break;
-    default: event.kind = LexKind::Block; break;
+    case rc::kNoCr:
+      event.kind = LexKind::NoCr;
+      break;
+    case rc::kEndOfTransfer:
+      event.kind = LexKind::EndBlock;
+      break;
+    case rc::kBadCounter:
+      event.kind = LexKind::BadCounter;
+      break;
+    case rc::kBadChecksum:
+      event.kind = LexKind::BadChecksum;
+      break;
+    default:
+      event.kind = LexKind::Block;
+      break;
   }
   return event;
 }
@@ -80,9 +90,12 @@ LexEvent BlockLexer::Cut() {
 
 size_t BlockLexer::Needed() const {
   switch (state_) {
-    case LexState::Hunting: return kHeadLength;
-    case LexState::Length: return kHeadLength - pos_;
-    case LexState::Body: return end_ - pos_;
+    case LexState::Hunting:
+      return kHeadLength;
+    case LexState::Length:
+      return kHeadLength - pos_;
+    case LexState::Body:
+      return end_ - pos_;
   }
   return 1;
 }

@@ -24,8 +24,8 @@ bool ReadLine(std::istream& in, std::string& line) {
 int Percent(long long bytes, long long fileSize) {
   if (fileSize <= 0) return 100;
   // Counted bytes may exceed the file's: a line sent with CR LF may have had LF alone.
-  const long percent = std::lround(static_cast<double>(bytes) * 100.0 /
-                                   static_cast<double>(fileSize));
+  const long percent =
+      std::lround(static_cast<double>(bytes) * 100.0 / static_cast<double>(fileSize));
   return static_cast<int>(std::min(percent, 100L));
 }
 

@@ -93,9 +93,9 @@ int TOrvUph::SendFile(const std::string& fileName, const Progress& progress) {
       break;
     }
     PlannedRecord record;
-    const int refusal = line.size() > sendlines::kBufferChars ? rc::kSendLineTooLong
+    const int refusal = line.size() > sendlines::kBufferChars   ? rc::kSendLineTooLong
                         : !UphBinaryRecord(line, record.binary) ? rc::kBadHexRecord
-                                                                 : rc::kOk;
+                                                                : rc::kOk;
     if (refusal != rc::kOk) {
       lastLongLine = number;
       return Fail(refusal);
@@ -115,8 +115,8 @@ int TOrvUph::SendFile(const std::string& fileName, const Progress& progress) {
   for (const PlannedRecord& record : records) {
     if (AbortRequested()) return Fail(rc::kAborted);
     SleepUnlessWoken(kPauseBeforeRecordMs, abort_.fd(), ShutdownFd());
-    const int result = SendBlock(acknak::kTypeNext, record.binary.data(),
-                                 static_cast<int>(record.binary.size()));
+    const int result =
+        SendBlock(acknak::kTypeNext, record.binary.data(), static_cast<int>(record.binary.size()));
     if (result != rc::kOk) return result;
     ++blocks;
     bytes += record.textLength;

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 
 #include "protocols/xyz_transfers.h"
@@ -167,7 +167,9 @@ int BlockReceiver::ReceiveData(int fd, int64_t fileLength, std::string_view open
         sawEot = false;
         if (block_.number == static_cast<uint8_t>(expected - 1)) {
           // A repeat: our acknowledgement was lost. A repeated block 0 also waits for 'C'.
-          if (!Send(block_.number == 0 ? std::string_view("\x06" "C") : std::string_view("\x06")))
+          if (!Send(block_.number == 0 ? std::string_view("\x06"
+                                                          "C")
+                                       : std::string_view("\x06")))
             return kFailed;
           break;
         }
@@ -178,7 +180,8 @@ int BlockReceiver::ReceiveData(int fd, int64_t fileLength, std::string_view open
         started = true;
         errors = 0;
         size_t keep = block_.size;
-        if (fileLength >= 0) keep = static_cast<size_t>(std::clamp<int64_t>(fileLength - written, 0, keep));
+        if (fileLength >= 0)
+          keep = static_cast<size_t>(std::clamp<int64_t>(fileLength - written, 0, keep));
         if (keep > 0 && !WriteAll(fd, block_.data, keep)) {
           Cancel();
           return kFailed;
@@ -240,7 +243,9 @@ int BlockReceiver::ReceiveEndOfBatch() {
     if (event == Event::kBad) Purge();
     // An EOT again: our ACK of it was lost. A repeated data block: likewise.
     const bool repeat = event == Event::kEot || event == Event::kBlock;
-    if (!Send(repeat ? std::string_view("\x06" "C") : std::string_view(event == Event::kBad ? "\x15" : "C")))
+    if (!Send(repeat ? std::string_view("\x06"
+                                        "C")
+                     : std::string_view(event == Event::kBad ? "\x15" : "C")))
       return kDone;
   }
   return kDone;
@@ -292,7 +297,8 @@ int BlockSender::RepeatAfterMs(size_t length) const {
 int BlockSender::LateAnswerMs(int repeatMs) const {
   // A receiver that got both copies answers the second about one answer's time after the first.
   if (slowestAnswerMs_ < 0) return repeatMs;
-  return static_cast<int>(std::min<int64_t>(repeatMs, std::max<int64_t>(2 * slowestAnswerMs_, timings_.repeatMs)));
+  return static_cast<int>(
+      std::min<int64_t>(repeatMs, std::max<int64_t>(2 * slowestAnswerMs_, timings_.repeatMs)));
 }
 
 BlockSender::Reply BlockSender::Await(bool askMeansNak, int timeoutMs) {
@@ -310,7 +316,8 @@ BlockSender::Reply BlockSender::Await(bool askMeansNak, int timeoutMs) {
 bool BlockSender::DropLateAnswers(int quietMs) {
   for (size_t dropped = 0; dropped <= kMaxFrame; ++dropped) {
     const int c = Get(quietMs);
-    if (c == ByteReader::kNoByte || c == ByteReader::kLineGone) return true;  // the next step sees a gone line
+    if (c == ByteReader::kNoByte || c == ByteReader::kLineGone)
+      return true;  // the next step sees a gone line
     if (c == kCan && SecondCan()) return false;
     if (c == kAskCrc) {
       Unget(c);
@@ -343,7 +350,8 @@ int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool
     // A NAK may come only after the receiver waited for quiet: it tells nothing of its pace.
     if (reply == Reply::kAck && !repeatedOnSilence && length > 1) {
       const int64_t answerMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now() - sentAt).count();
+                                   std::chrono::steady_clock::now() - sentAt)
+                                   .count();
       // One slow answer (a busy receiver, the first block) fades over the next blocks.
       slowestAnswerMs_ = std::max(answerMs, slowestAnswerMs_ - slowestAnswerMs_ / 8);
     }
@@ -388,7 +396,8 @@ int BlockSender::SendData(int fd, int64_t fileLength) {
     if (n == 0) break;
     // A short tail goes in a 128-byte block rather than a 1K block that is mostly padding.
     const size_t count = static_cast<size_t>(n);
-    const int result = SendBlock(number, buffer, count, count > kShortBlock ? kLongBlock : kShortBlock, kPad);
+    const int result =
+        SendBlock(number, buffer, count, count > kShortBlock ? kLongBlock : kShortBlock, kPad);
     if (result != kDone) return result;
     sent += n;
     if (Stopped(sent, count, buffer, fileLength)) {
@@ -410,7 +419,8 @@ int XmodemReceive(Line& line, const std::string& targetPath, const Progress& pro
   return FinishTargetFile(fd, targetPath, receiver.ReceiveData(fd, -1, "C"));
 }
 
-int SendRegularFile(const std::string& path, const std::function<int(int fd, const struct stat&)>& send) {
+int SendRegularFile(const std::string& path,
+                    const std::function<int(int fd, const struct stat&)>& send) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kFailed;
   struct stat info {};

@@ -16,9 +16,10 @@ namespace quillon::xyz {
 
 // How long a transfer waits and how often it tries again.
 struct XyTimings {
-  int silenceMs = 3000;  // a receiver asks again after this; a sender gives up after `retries` of it
-  int byteMs = 1000;     // the longest gap inside one block; also the quiet that ends a purge
-  int retries = 10;      // tries of one request or block before giving up
+  int silenceMs =
+      3000;           // a receiver asks again after this; a sender gives up after `retries` of it
+  int byteMs = 1000;  // the longest gap inside one block; also the quiet that ends a purge
+  int retries = 10;   // tries of one request or block before giving up
   // A sender's pause between the receiver's answer and its next block, for receivers that
   // drop their input right after answering. None by default: the quick repeat below costs far
   // less than a pause before every block.
@@ -62,7 +63,8 @@ class XyLink {
   [[nodiscard]] bool Send(std::string_view bytes) { return line_.Write(bytes); }
   [[nodiscard]] bool Send(uint8_t byte) { return line_.Write(&byte, 1); }
   // The progress callback; a -1 means stop.
-  [[nodiscard]] bool Stopped(int64_t soFar, size_t blockLength, const uint8_t* block, int64_t total);
+  [[nodiscard]] bool Stopped(int64_t soFar, size_t blockLength, const uint8_t* block,
+                             int64_t total);
 
   Line& line_;
   ByteReader in_;

@@ -77,7 +77,8 @@ FileHeader ParseFileHeader(const uint8_t* data, size_t size) {
   // At most 15 digits: far beyond any real file, far below an overflow.
   int64_t value = 0;
   int digits = 0;
-  for (const uint8_t* p = nul + 1; p < end && *p >= '0' && *p <= '9' && digits < 15; ++p, ++digits) {
+  for (const uint8_t* p = nul + 1; p < end && *p >= '0' && *p <= '9' && digits < 15;
+       ++p, ++digits) {
     value = value * 10 + (*p - '0');
   }
   if (digits > 0) out.size = value;
@@ -86,7 +87,8 @@ FileHeader ParseFileHeader(const uint8_t* data, size_t size) {
 
 std::vector<uint8_t> BuildFileHeader(std::string_view name, uint64_t size, int64_t mtime) {
   char octal[24];
-  std::snprintf(octal, sizeof octal, "%llo", static_cast<unsigned long long>(std::max<int64_t>(mtime, 0)));
+  std::snprintf(octal, sizeof octal, "%llo",
+                static_cast<unsigned long long>(std::max<int64_t>(mtime, 0)));
   const std::string numbers = std::to_string(size) + " " + octal;
   const size_t needed = name.size() + 1 + numbers.size() + 1;
   std::vector<uint8_t> block(needed <= kShortBlock ? kShortBlock : kLongBlock, 0);

@@ -24,7 +24,8 @@ constexpr std::array<uint16_t, 256> MakeCrc16Table() {
   std::array<uint16_t, 256> table{};
   for (uint32_t n = 0; n < 256; ++n) {
     uint16_t c = static_cast<uint16_t>(n << 8);
-    for (int k = 0; k < 8; ++k) c = (c & 0x8000) ? static_cast<uint16_t>((c << 1) ^ 0x1021) : static_cast<uint16_t>(c << 1);
+    for (int k = 0; k < 8; ++k)
+      c = (c & 0x8000) ? static_cast<uint16_t>((c << 1) ^ 0x1021) : static_cast<uint16_t>(c << 1);
     table[n] = c;
   }
   return table;

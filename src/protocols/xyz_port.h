@@ -7,8 +7,8 @@
 //
 // The caller hands the port over: whoever held the line closes it first, OpenLibraryPort opens
 // it (through ComRemap.ini, as every open of a port name), and after the transfer the port is
-// closed again. Neither close lowers DTR, so a modem call survives the hand-over. Nothing here changes the process's current directory: the target path is passed
-// whole.
+// closed again. Neither close lowers DTR, so a modem call survives the hand-over. Nothing here
+// changes the process's current directory: the target path is passed whole.
 //
 // Thread safety: one thread opens the port and runs a transfer on it; Wake may be called from
 // any thread, and the program's shutdown wakes the port by itself.

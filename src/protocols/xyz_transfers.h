@@ -13,7 +13,8 @@
 
 namespace quillon::xyz {
 
-[[nodiscard]] int XmodemReceive(Line& line, const std::string& targetPath, const Progress& progress);
+[[nodiscard]] int XmodemReceive(Line& line, const std::string& targetPath,
+                                const Progress& progress);
 [[nodiscard]] int XmodemSend(Line& line, const std::string& path, const Progress& progress);
 
 [[nodiscard]] int YmodemReceive(Line& line, const std::string& targetPath, std::string& senderName,

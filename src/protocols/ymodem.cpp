@@ -24,7 +24,9 @@ int ReceiveOneFile(BlockReceiver& receiver, int fd, std::string& senderName) {
   }
   senderName = SenderFileName(header.name);
   // Block 0 is acknowledged together with the request for the data.
-  result = receiver.ReceiveData(fd, header.size, "\x06" "C");
+  result = receiver.ReceiveData(fd, header.size,
+                                "\x06"
+                                "C");
   if (result != kDone) return result;
   return receiver.ReceiveEndOfBatch();
 }
@@ -42,7 +44,8 @@ int SendOneFile(BlockSender& sender, int fd, const std::string& path, const stru
   if (result != kDone) return result;
   // The file is through; the empty block 0 only ends the batch. It is sent once: a receiver
   // that ends right after acknowledging it may drop that acknowledgement with its input.
-  if (sender.WaitForRequest(info.st_size) == kDone) (void)sender.SendBlock(0, nullptr, 0, kShortBlock, 0, true);
+  if (sender.WaitForRequest(info.st_size) == kDone)
+    (void)sender.SendBlock(0, nullptr, 0, kShortBlock, 0, true);
   return kDone;
 }
 

@@ -206,7 +206,8 @@ void SaveSections(const TMultiSat& net, IniDocument& doc) {
             sat->Name + "," + std::to_string(sat->VonTerm) + "," + std::to_string(sat->BisTerm));
   }
   doc.EraseSection(kSectionGroups);
-  for (const auto& group : net.Groups) doc.Set(kSectionGroups, group->Name, JoinSatelliteIds(*group));
+  for (const auto& group : net.Groups)
+    doc.Set(kSectionGroups, group->Name, JoinSatelliteIds(*group));
   doc.EraseSection(kSectionOptions);
   doc.Set(kSectionOptions, kKeyTermIdBeforeData, net.TermIdBeforeData ? "1" : "0");
   doc.Set(kSectionOptions, kKeyDeleteDuplicates, net.DeleteDuplicates ? "1" : "0");
@@ -348,8 +349,8 @@ int TMultiSat::FreeSatelliteId() const { return NextSatelliteId(0, true); }
 int TMultiSat::NextSatelliteId(int current, bool up) const {
   const int step = up ? 1 : -1;
   // Start inside the range, so that a current value far outside it costs nothing.
-  long long n = std::clamp<long long>(static_cast<long long>(current) + step,
-                                      kMinSatelliteId - 1, kMaxSatelliteId + 1);
+  long long n = std::clamp<long long>(static_cast<long long>(current) + step, kMinSatelliteId - 1,
+                                      kMaxSatelliteId + 1);
   for (; InRange(static_cast<int>(n), kMinSatelliteId, kMaxSatelliteId); n += step) {
     const int id = static_cast<int>(n);
     if (!UsedAsSatellite(id) && !UsedAsTerminal(id)) return id;
@@ -359,8 +360,8 @@ int TMultiSat::NextSatelliteId(int current, bool up) const {
 
 int TMultiSat::NextTerminalNr(int current, bool up) const {
   const int step = up ? 1 : -1;
-  long long n = std::clamp<long long>(static_cast<long long>(current) + step,
-                                      kMinTerminalNr - 1, kMaxTerminalNr + 1);
+  long long n = std::clamp<long long>(static_cast<long long>(current) + step, kMinTerminalNr - 1,
+                                      kMaxTerminalNr + 1);
   for (; InRange(static_cast<int>(n), kMinTerminalNr, kMaxTerminalNr); n += step) {
     if (!UsedAsSatellite(static_cast<int>(n))) return static_cast<int>(n);
   }

@@ -30,13 +30,13 @@ inline constexpr size_t kMaxNetworkEntries = 1000;
 struct TOneSat {
   int32_t Nr = 0;  // 1..99, on the wire Nr + 100
   std::string Name;
-  int32_t VonTerm = 0;  // first terminal relayed, 1..100
-  int32_t BisTerm = 0;  // last terminal relayed, VonTerm..100
-  uint64_t LastContact = 0;  // run time: Clock() of its last answer
-  bool Online = false;       // run time: the last command to it succeeded
-  bool Polling = false;      // run time: it was last told to poll its terminals
+  int32_t VonTerm = 0;                   // first terminal relayed, 1..100
+  int32_t BisTerm = 0;                   // last terminal relayed, VonTerm..100
+  uint64_t LastContact = 0;              // run time: Clock() of its last answer
+  bool Online = false;                   // run time: the last command to it succeeded
+  bool Polling = false;                  // run time: it was last told to poll its terminals
   int32_t Baud = kDefaultSatelliteBaud;  // sent to it when it is initialised
-  bool NewBios = false;      // run time: BIOS 6.2 or newer
+  bool NewBios = false;                  // run time: BIOS 6.2 or newer
 };
 
 struct TOneGrp {

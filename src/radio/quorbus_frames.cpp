@@ -78,10 +78,14 @@ std::optional<char> TerminalByte(int number) {
 
 std::optional<uint8_t> BaudCode(int baud) {
   switch (baud) {
-    case 9600: return 51;
-    case 19200: return 25;
-    case 38400: return 12;
-    default: return std::nullopt;
+    case 9600:
+      return 51;
+    case 19200:
+      return 25;
+    case 38400:
+      return 12;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -107,13 +111,20 @@ std::string ConfigurationCommand(int newId, int baud, int firstTerminal, int las
 
 std::string_view MarkerText(Marker marker) {
   switch (marker) {
-    case Marker::Ack: return "<ACK>";
-    case Marker::Sys: return "<SYS>";
-    case Marker::Run: return "<RUN>";
-    case Marker::Del: return "<DEL>";
-    case Marker::Nak: return "<NAK>";
-    case Marker::Eof: return "<EOF>";
-    case Marker::Eot: return "<EOT>";
+    case Marker::Ack:
+      return "<ACK>";
+    case Marker::Sys:
+      return "<SYS>";
+    case Marker::Run:
+      return "<RUN>";
+    case Marker::Del:
+      return "<DEL>";
+    case Marker::Nak:
+      return "<NAK>";
+    case Marker::Eof:
+      return "<EOF>";
+    case Marker::Eot:
+      return "<EOT>";
   }
   return {};
 }

@@ -183,8 +183,7 @@ int QuorbusLine::ConfigureSatellite(int currentId, int newId, int baud, int firs
   if (!SleepUntil(Clock() + kSettleMs)) return kNoReply;
   (void)port_.Purge(1);  // a closed port fails the command below
   return SatCommand(currentId, true,
-                    quorbus::ConfigurationCommand(newId, baud, firstTerminal, lastTerminal),
-                    reply);
+                    quorbus::ConfigurationCommand(newId, baud, firstTerminal, lastTerminal), reply);
 }
 
 int QuorbusLine::ReadStoredData(int address, bool satellite, std::string& text) {

@@ -26,7 +26,8 @@ constexpr const char* kPollingOn = "  Starte Polling von Satellit %s (%s)";
 constexpr const char* kPollingOff = "  Stoppe Polling von Satellit %s (%s)";
 constexpr const char* kReading = "Lese gespeicherte Daten von Satellit %s";
 constexpr const char* kReadFailed = "  Lesen von %s: Fehler (%d)";
-constexpr const char* kNotKept = "  Daten von %s bleiben gespeichert: sie sind noch nicht gesichert";
+constexpr const char* kNotKept =
+    "  Daten von %s bleiben gespeichert: sie sind noch nicht gesichert";
 constexpr const char* kSending = "Sende an <%s>/<%s> <%s> (%s)";
 constexpr const char* kOk = "Ok";
 constexpr const char* kFailed = "Fehler";
@@ -92,13 +93,12 @@ Tv24SatThread::Tv24SatThread(TMultiSat& network, QuorbusLine& line, RadioInbox& 
       inbox_(inbox),
       setup_(std::move(setup)),
       termDebug_(setup_.programDir, setup_.debugLevel),
-      handler_(inbox_, outgoing_,
-               {network.TermIdBeforeData, network.WithCounter, network.DeleteDuplicates},
-               {[this](int term, const std::string& text, bool blank) {
-                  TermLog(term, text, blank);
-                },
-                [this](const std::string& text) { LineLog(text); },
-                [] { return static_cast<uint32_t>(Clock()); }}),
+      handler_(
+          inbox_, outgoing_,
+          {network.TermIdBeforeData, network.WithCounter, network.DeleteDuplicates},
+          {[this](int term, const std::string& text, bool blank) { TermLog(term, text, blank); },
+           [this](const std::string& text) { LineLog(text); },
+           [] { return static_cast<uint32_t>(Clock()); }}),
       createdAt_(Clock()) {
   if (!network_.DebugFile.empty()) lineDebug_ = std::fopen(network_.DebugFile.c_str(), "w");
   if (setup_.shutdown != nullptr) {
@@ -154,9 +154,9 @@ void Tv24SatThread::SetCycles(int cycles) {
 
 bool Tv24SatThread::WaitIdle(int ms) {
   std::unique_lock lock(stateMutex_);
-  return stateChanged_.wait_for(lock, std::chrono::milliseconds(ms),
-                                [this] { return idle_.load() || ended_.load(); }) &&
-         idle_.load();
+  return stateChanged_.wait_for(lock, std::chrono::milliseconds(ms), [this] {
+    return idle_.load() || ended_.load();
+  }) && idle_.load();
 }
 
 bool Tv24SatThread::WaitCycleStarted(int before, int ms) {
@@ -174,14 +174,11 @@ bool Tv24SatThread::RequestLine(int ms) {
   stateChanged_.notify_all();
   // The thread may be waiting for the channel or for records to be stored: both let it stop.
   RadioChannel::Process().Wake();
-  {
-    std::lock_guard lock(inbox_.mutex);
-  }
+  { std::lock_guard lock(inbox_.mutex); }
   inbox_.changed.notify_all();
   std::unique_lock lock(stateMutex_);
-  return stateChanged_.wait_for(lock, std::chrono::milliseconds(ms), [this] {
-    return safePoint_.load() || ended_.load();
-  });
+  return stateChanged_.wait_for(lock, std::chrono::milliseconds(ms),
+                                [this] { return safePoint_.load() || ended_.load(); });
 }
 
 void Tv24SatThread::ReleaseLine() {

@@ -174,7 +174,8 @@ std::optional<int> ParseSatelliteAddress(const std::string& answer) {
   if (answer == "-0-") return 0;
   char* end = nullptr;
   const long value = std::strtol(answer.c_str(), &end, 10);
-  if (answer.empty() || *end != '\0' || value < 1 || value > kLastSearchAddress) return std::nullopt;
+  if (answer.empty() || *end != '\0' || value < 1 || value > kLastSearchAddress)
+    return std::nullopt;
   return static_cast<int>(value);
 }
 

@@ -146,7 +146,8 @@ int TembraConfigure(int handle) {
   Tv24SatThread& thread = *slot->Thread;
   thread.SetCycles(0);
   while (!thread.WaitIdle(kLineRequestMs)) {
-    if (thread.Ended() || (slot->shutdown != nullptr && slot->shutdown->IsShuttingDown())) return -1;
+    if (thread.Ended() || (slot->shutdown != nullptr && slot->shutdown->IsShuttingDown()))
+      return -1;
   }
   NetworkDialog dialog;
   {
@@ -185,7 +186,8 @@ int TembraReceive(int handle, int terminal, std::string& buffer, size_t size) {
   int delivered = 0;
   if (size == 0) {
     for (const auto& term : inbox.terms) {
-      if (terminal == -1 || term->Nr == terminal) delivered += static_cast<int>(term->Pending.size());
+      if (terminal == -1 || term->Nr == terminal)
+        delivered += static_cast<int>(term->Pending.size());
     }
     return delivered;
   }
@@ -208,8 +210,7 @@ int TembraReceive(int handle, int terminal, std::string& buffer, size_t size) {
   return delivered;
 }
 
-int TembraQuerySatellites(int handle, int satellite, int kind, std::string& buffer,
-                          size_t size) {
+int TembraQuerySatellites(int handle, int satellite, int kind, std::string& buffer, size_t size) {
   buffer.clear();
   if (!InRange(handle)) return -6;
   NetworkSlot* slot = Open(handle);

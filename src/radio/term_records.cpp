@@ -149,10 +149,9 @@ RecordHandler::Action RecordHandler::ByCounter(TOneTermData& term, const std::st
   if (counterText == "00") {
     const std::string reported = LastTwo(line);
     Debug(term, Format(kPingReceived, line));
-    if (term.HostCounter > 0 && term.HostCounter != Spelled(reported) &&
-        !Repeat(term, reported)) {
-      const std::string text = Format(kHostWrongCounter, nnn, "-2", CounterText(term.HostCounter),
-                                      reported, line);
+    if (term.HostCounter > 0 && term.HostCounter != Spelled(reported) && !Repeat(term, reported)) {
+      const std::string text =
+          Format(kHostWrongCounter, nnn, "-2", CounterText(term.HostCounter), reported, line);
       Problem(term, text);
       Debug(term, Format(kTerminalWrongCounter, text), true);
     }

@@ -31,12 +31,12 @@ int NextCounter(int value);
 std::string CounterText(int value);
 
 struct TOneTermData {
-  int Nr = 0;                        // 0 when the lines carry no terminal ID
-  std::deque<std::string> Pending;   // records waiting to be fetched, oldest first
-  int Counter = 2;                   // counter expected in the next record
-  std::string LastRecord;            // last record accepted
-  int HostCounter = -5;              // counter of the last record delivered to the terminal
-  std::deque<std::string> History;   // records last delivered, oldest first
+  int Nr = 0;                       // 0 when the lines carry no terminal ID
+  std::deque<std::string> Pending;  // records waiting to be fetched, oldest first
+  int Counter = 2;                  // counter expected in the next record
+  std::string LastRecord;           // last record accepted
+  int HostCounter = -5;             // counter of the last record delivered to the terminal
+  std::deque<std::string> History;  // records last delivered, oldest first
   // No line of the terminal handled yet in this run: its first record sets the counter, since
   // a terminal counts on across restarts of the network (and of the program).
   bool Fresh = true;

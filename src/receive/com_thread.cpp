@@ -49,7 +49,9 @@ bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || !
 }  // namespace
 
 TComThread::TComThread(std::shared_ptr<ReceptionEnv> env, int port)
-    : envHold_(std::move(env)), env_(*envHold_), PortNo_(port),
+    : envHold_(std::move(env)),
+      env_(*envHold_),
+      PortNo_(port),
       store_(port, env_.app.PortSettings[port], env_.app.AppInfo.ProgramDir, *this) {
   TempFileName = env_.app.AppInfo.ProgramDir + "rxtmp" + std::to_string(port) + ".dat";
   Passwords = ModemPasswordList(Opt());
@@ -593,7 +595,11 @@ bool TComThread::FinishTransfer(bool received, bool commandTransfer) {
   if (commandTransfer) {
     OutFile.reset();  // the commands read it by its name
     AckNak->SendAck();
-    CommandContext commands{PortNo_, *AckNak, Opt(), env_.app.AppInfo.ProgramDir, *this,
+    CommandContext commands{PortNo_,
+                            *AckNak,
+                            Opt(),
+                            env_.app.AppInfo.ProgramDir,
+                            *this,
                             [this] { Report(true, 1, txt::kPortAlreadyOpenCommand, {}); },
                             [this] {
                               // Ends this very thread: no waiting for itself.
@@ -796,7 +802,8 @@ int TComThread::SendUpdate(const std::string& file, const TOrvAckNak::Progress& 
     UpdateCancel = &cancel;
     if (StopRequested.load()) cancel.Cancel();
   }
-  const SendHooks hooks{[this](const std::string& line) { Report(true, 1, line, {}); }, {},
+  const SendHooks hooks{[this](const std::string& line) { Report(true, 1, line, {}); },
+                        {},
                         [this, &progress](int blocks, int bytes, int percent) {
                           progress(PortNo_, blocks, bytes, percent);
                         }};

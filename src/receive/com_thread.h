@@ -169,8 +169,8 @@ class TComThread : public PortReporter, public std::enable_shared_from_this<TCom
 
   std::mutex port_mutex_;  // guards the AckNak and LibPort pointers against RequestStop
   std::mutex wait_mutex_;
-  std::condition_variable wake_;     // the thread's own waits
-  std::condition_variable paused_;   // RequestPause waiting for Paused
+  std::condition_variable wake_;    // the thread's own waits
+  std::condition_variable paused_;  // RequestPause waiting for Paused
   std::mutex end_mutex_;
   std::condition_variable end_cv_;
   bool ended_ = false;  // end_mutex_

@@ -102,9 +102,8 @@ bool TComThread::RunNetwork() {
       SetLed(kLedReady);
       continue;
     }
-    WaitFor(kFetchEveryMs, [this] {
-      return Terminated() || PauseRequested.load() || NetRecordsWaiting.load();
-    });
+    WaitFor(kFetchEveryMs,
+            [this] { return Terminated() || PauseRequested.load() || NetRecordsWaiting.load(); });
     NetRecordsWaiting = false;
     std::string buffer;
     if (TembraReceive(NetHandle, -1, buffer, kRecordBufferSize) > 0) {
@@ -163,8 +162,7 @@ bool TComThread::NetworkRecords(const std::string& buffer) {
       DeleteTempFile(4);
     } else {
       DeleteTempFile(5);
-      Report(true, 1, Format(txt::kReceiveFileFailedLog, TempFileName, 2),
-             txt::kReceiveFileFailed);
+      Report(true, 1, Format(txt::kReceiveFileFailedLog, TempFileName, 2), txt::kReceiveFileFailed);
       SetLed(kLedError);
     }
     all = all && stored;

@@ -10,10 +10,10 @@
 #include <system_error>
 
 #include "common/file_io.h"
-#include "common/ui_sink.h"
 #include "common/format.h"
 #include "common/paths.h"
 #include "common/texts.h"
+#include "common/ui_sink.h"
 #include "receive/drive_ready.h"
 #include "receive/local_store.h"
 #include "receive/placeholders.h"
@@ -55,8 +55,10 @@ void RemoveIfEmpty(const std::string& name) {
 
 FileStore::FileStore(int port, const TQuillonOpt& opt, const std::string& programDir,
                      PortReporter& reporter)
-    : opt_(opt), programDir_(WithTrailingSlash(programDir)),
-      localDir_(LocalStoreDir(programDir, port)), reporter_(reporter),
+    : opt_(opt),
+      programDir_(WithTrailingSlash(programDir)),
+      localDir_(LocalStoreDir(programDir, port)),
+      reporter_(reporter),
       clock_(LocalTimeNow) {}
 
 void FileStore::Say(const std::string& text) { reporter_.Report(true, 1, text, text); }
@@ -73,9 +75,10 @@ std::string FileStore::TemplateName() const {
 std::string FileStore::NameFromData(const std::string& given) const {
   // A bare name lies beside the template's file; any other relative name in the program's
   // directory, never in whatever directory the process was started from.
-  const std::string full = given.find('/') == std::string::npos ? DirectoryPart(opt_.FileName) + given
-                           : given[0] == '/'                    ? given
-                                                                : programDir_ + given;
+  const std::string full = given.find('/') == std::string::npos
+                               ? DirectoryPart(opt_.FileName) + given
+                           : given[0] == '/' ? given
+                                             : programDir_ + given;
   return ExpandPlaceholders(full, opt_.FileMode == kModeSequential, opt_.SeqDigits, clock_());
 }
 
@@ -126,9 +129,8 @@ void FileStore::ReportStored(const std::string& name, int recordCount, bool xyzW
   reporter_.Report(true, 2, Format(pattern, recordCount, name), status);
 }
 
-FileStore::TargetResult FileStore::WriteTarget(std::string name, TOrvFile32& temp,
-                                               int recordCount, bool xyzWording,
-                                               std::string& storedIn) {
+FileStore::TargetResult FileStore::WriteTarget(std::string name, TOrvFile32& temp, int recordCount,
+                                               bool xyzWording, std::string& storedIn) {
   try {
     if (!DriveReady(name)) {
       Say(Format(txt::kDriveNotReady, DriveOf(name)));
@@ -195,9 +197,14 @@ bool FileStore::StoreInTargets(TOrvFile32& temp, std::array<std::string, 3>& tar
       continue;
     }
     switch (WriteTarget(name, temp, recordCount, xyzWording, storedIn)) {
-      case TargetResult::Stored: ok = true; break;
-      case TargetResult::Failed: ok = false; break;
-      case TargetResult::NotReady: break;  // a later target after a stored one is only skipped
+      case TargetResult::Stored:
+        ok = true;
+        break;
+      case TargetResult::Failed:
+        ok = false;
+        break;
+      case TargetResult::NotReady:
+        break;  // a later target after a stored one is only skipped
     }
     if (!ok) {
       if (keptLocally) {

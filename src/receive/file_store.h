@@ -76,8 +76,8 @@ class FileStore {
 
   // The transfer is still in the file the thread wrote it to, under the name it was written.
   bool TempFileIntact(const TOrvFile32& temp);
-  bool StoreInTargets(TOrvFile32& temp, std::array<std::string, 3>& targetNames,
-                      int recordCount, bool xyzWording, std::string& storedIn);
+  bool StoreInTargets(TOrvFile32& temp, std::array<std::string, 3>& targetNames, int recordCount,
+                      bool xyzWording, std::string& storedIn);
   TargetResult WriteTarget(std::string name, TOrvFile32& temp, int recordCount, bool xyzWording,
                            std::string& storedIn);
   // Opens `name` by the file mode; in the sequential mode `name` becomes the number it got.

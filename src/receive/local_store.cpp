@@ -19,7 +19,8 @@ bool ScanLocalFiles(const std::string& dir, std::vector<std::pair<int, std::stri
   if (d == nullptr) return errno == ENOENT;
   errno = 0;
   while (const dirent* entry = readdir(d)) {
-    if (const auto number = LocalFileNumber(entry->d_name)) found.emplace_back(*number, entry->d_name);
+    if (const auto number = LocalFileNumber(entry->d_name))
+      found.emplace_back(*number, entry->d_name);
     errno = 0;
   }
   const bool ok = errno == 0;

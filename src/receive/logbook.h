@@ -17,8 +17,8 @@
 #include "common/ui_sink.h"
 #include "config/settings_types.h"
 #include "receive/external_logbook.h"
-#include "receive/logbook_append.h"
 #include "receive/log_printer.h"
+#include "receive/logbook_append.h"
 #include "receive/logbook_list.h"
 #include "receive/my_threads.h"
 

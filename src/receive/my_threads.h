@@ -26,11 +26,11 @@ inline constexpr size_t kMaxDataLineChars = 1000;
 struct TMyThreads {
   std::atomic<int> Records{0};
   std::atomic<int> Bytes{0};
-  std::string StatusText;              // ListLock
-  std::string FileName;                // ListLock
-  std::deque<std::string> DataLines;   // ListLock, at most kMaxDataLines of kMaxDataLineChars
+  std::string StatusText;             // ListLock
+  std::string FileName;               // ListLock
+  std::deque<std::string> DataLines;  // ListLock, at most kMaxDataLines of kMaxDataLineChars
   std::atomic<bool> DataChanged{false};
-  std::vector<std::string> LogLines;   // ListLock; appended by the thread, taken by the main thread
+  std::vector<std::string> LogLines;  // ListLock; appended by the thread, taken by the main thread
   std::atomic<bool> UpdatePending{false};
   std::atomic<bool> LedPending{false};
   // The LED state asked for last: a state set while an LED message is still queued is not

@@ -46,7 +46,9 @@ mode_t PermissionsOf(const std::string& name) {
 }  // namespace
 
 StoreTarget::StoreTarget(const std::string& name, Mode mode, const TOrvFile32& source)
-    : name_(RealName(name)), mode_(mode), file_(Writable(name_, source), false),
+    : name_(RealName(name)),
+      mode_(mode),
+      file_(Writable(name_, source), false),
       created_(file_.sizeAtOpen == 0) {}
 
 bool StoreTarget::StoreWhole(TOrvFile32& source) {

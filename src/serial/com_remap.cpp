@@ -1,7 +1,6 @@
 #include "serial/com_remap.h"
 
 #include <cctype>
-
 #include <mutex>
 
 #include "common/ini_file.h"

@@ -6,7 +6,7 @@ namespace quillon {
 namespace {
 
 int64_t NowCount() {
-  timespec ts {};
+  timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
@@ -22,8 +22,8 @@ void TExactTimer::Start() {
 
 long double TExactTimer::Elapsed() {
   stopCount = NowCount();
-  const long double ms =
-      static_cast<long double>(stopCount - startCount) * 1000.0L / static_cast<long double>(frequency);
+  const long double ms = static_cast<long double>(stopCount - startCount) * 1000.0L /
+                         static_cast<long double>(frequency);
   stopCount = -1;
   return ms;
 }

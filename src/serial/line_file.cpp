@@ -27,7 +27,8 @@ bool WriteAll(int fd, const char* data, size_t length) {
 
 // True when `name` names the open file `fd`, and that file has not lost its last name.
 bool NamesOpenFile(const std::string& name, int fd) {
-  struct stat own {}, named {};
+  struct stat own {
+  }, named{};
   return fd >= 0 && fstat(fd, &own) == 0 && own.st_nlink > 0 && stat(name.c_str(), &named) == 0 &&
          own.st_dev == named.st_dev && own.st_ino == named.st_ino;
 }

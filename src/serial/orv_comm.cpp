@@ -43,8 +43,7 @@ void TOrvComm::SetAbortRequested(bool value) {
   }
 }
 
-int TOrvComm::Open(const std::string& portName, int baud, int dataBits, int parity,
-                   int stopBits) {
+int TOrvComm::Open(const std::string& portName, int baud, int dataBits, int parity, int stopBits) {
   if (device_.IsOpen()) return Fail(rc::kAlreadyOpen);
   devicePath_ = DevicePathForPort(ComRemapDirectory(), portName);
   if (!device_.Open(devicePath_)) return Fail(rc::kOpenFailed);
@@ -69,8 +68,8 @@ int TOrvComm::Open(const std::string& portName, int baud, int dataBits, int pari
 int TOrvComm::Reopen() {
   const int timeout = timeout_;
   const int charDelay = charDelay_;
-  const int result = Open(portName_, params_.baud, params_.dataBits, params_.parity,
-                          params_.stopBits);
+  const int result =
+      Open(portName_, params_.baud, params_.dataBits, params_.parity, params_.stopBits);
   if (result > 0) {
     timeout_ = timeout;
     charDelay_ = charDelay;

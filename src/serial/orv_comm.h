@@ -96,7 +96,7 @@ class TOrvComm {
 
   std::vector<std::string> initStrings;
   std::vector<std::string> connectStrings{"CONNECT", "CARRIER"};
-  std::vector<std::string> failureStrings{"NO CARRIER", "ERROR",     "NO DIALTONE", "BUSY",
+  std::vector<std::string> failureStrings{"NO CARRIER",  "ERROR",     "NO DIALTONE", "BUSY",
                                           "DIAL LOCKED", "NO ANSWER", "DELAYED"};
   std::vector<std::string> okStrings{"OK"};
   std::vector<std::string> ringStrings{"RING"};

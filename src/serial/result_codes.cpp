@@ -7,7 +7,8 @@ namespace {
 
 // Codes of the send modes that the shared text table does not hold.
 constexpr txt::CodeText kSendModeTexts[] = {
-    {rc::kSendLineTooLong, "Zeile der Sendedatei ist zu lang für den Zeilenpuffer (höchstens 99 Zeichen)"},
+    {rc::kSendLineTooLong,
+     "Zeile der Sendedatei ist zu lang für den Zeilenpuffer (höchstens 99 Zeichen)"},
     {rc::kBadHexRecord, "Zeile der Sendedatei ist kein gültiger Intel-HEX-Datensatz"},
 };
 

@@ -23,7 +23,7 @@ inline constexpr int kTestFailed = -16;
 inline constexpr int kWriteCharFailed = -17;
 inline constexpr int kWriteBlockFailed = -18;
 inline constexpr int kSetParamsFailed = -20;
-inline constexpr int kAborted = -26;  // the port is wanted back
+inline constexpr int kAborted = -26;    // the port is wanted back
 inline constexpr int kNoLineAck = -27;  // a plain text line was not acknowledged
 inline constexpr int kPortBroken = -28;
 // Modem dialogue.

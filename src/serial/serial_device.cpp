@@ -15,18 +15,30 @@ namespace {
 
 speed_t SpeedOf(int baud) {
   switch (baud) {
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return 0;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return 0;
   }
 }
 
@@ -64,7 +76,7 @@ bool SerialDevice::Open(const std::string& path) {
   if (fd_ >= 0) return false;
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  termios tio {};
+  termios tio{};
   if (tcgetattr(fd, &tio) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int saved = errno;
     close(fd);
@@ -89,7 +101,7 @@ bool SerialDevice::Configure(const LineParams& p) {
     errno = EINVAL;
     return false;
   }
-  termios tio {};
+  termios tio{};
   if (tcgetattr(fd_, &tio) != 0) return false;
   cfmakeraw(&tio);
   tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
@@ -102,11 +114,20 @@ bool SerialDevice::Configure(const LineParams& p) {
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   tio.c_cflag |= kSizes[p.dataBits - 5];
   switch (p.parity) {
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      tio.c_cflag |= PARENB;
+      break;
+    case 3:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case 4:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
   }
   if (p.stopBits == 2) tio.c_cflag |= CSTOPB;
   // VMIN 1 makes an empty non-blocking read say EAGAIN, so that a read of 0 bytes means the
@@ -199,7 +220,7 @@ int SerialDevice::OutputCount() const {
 
 bool SerialDevice::TakeLineError() {
   if (fd_ < 0 || !has_icount_) return false;
-  serial_icounter_struct counts {};
+  serial_icounter_struct counts{};
   if (ioctl(fd_, TIOCGICOUNT, &counts) != 0) {
     has_icount_ = false;  // pseudo-terminals and some adapters keep no counters
     return false;

@@ -38,7 +38,7 @@ std::vector<std::string> SystemSerialDevices(const std::string& sysClassTty) {
 bool DeviceOpensAsSerialLine(const std::string& devicePath) {
   const int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  termios tio {};
+  termios tio{};
   const bool ok = tcgetattr(fd, &tio) == 0;
   close(fd);
   return ok;

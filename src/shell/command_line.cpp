@@ -87,8 +87,9 @@ void Commit(const PendingChanges& pending, AppContext& app, bool& headless) {
 }
 
 std::optional<int> ParseBaud(const std::string& text) {
-  if (text.empty() || !std::all_of(text.begin(), text.end(),
-                                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+      })) {
     return std::nullopt;
   }
   const auto value = ParseInt(text);
@@ -181,9 +182,10 @@ CommandLineResult CommandLine::ApplyOptions(const std::string& arg) {
     } else if (port != 0 && StartsWithNoCase(word, "f:")) {
       const std::string f = word.substr(2);
       static constexpr std::string_view kParities = "NOE";
-      const auto parity = f.size() == 3 ? kParities.find(static_cast<char>(
-                                              std::toupper(static_cast<unsigned char>(f[1]))))
-                                        : std::string_view::npos;
+      const auto parity =
+          f.size() == 3
+              ? kParities.find(static_cast<char>(std::toupper(static_cast<unsigned char>(f[1]))))
+              : std::string_view::npos;
       if (f.size() != 3 || (f[0] != '7' && f[0] != '8') || parity == std::string_view::npos ||
           (f[2] != '1' && f[2] != '2')) {
         return Faulty(arg, "f:", true);

@@ -19,17 +19,16 @@ constexpr int kMergeMs = 20;
 class HeadlessApp {
  public:
   HeadlessApp()
-      : sink_(loop_,
-              HeadlessHandlers{
-                  .portUpdate = [this](int, bool) { ScheduleFlush(); },
-                  .portLed = [this](int, int) { ScheduleFlush(); },
-                  .sendFile = [this](int port) { receiver_.SendStartFile(port); },
-                  .sendProgress =
-                      [this](int port, int value) {
-                        if (value != -1) receiver_.Sender(port).ProgressTaken();
-                      },
-                  .sendResult = [this](int port, int) { receiver_.ShowSendFailure(port); },
-              }),
+      : sink_(loop_, HeadlessHandlers{
+                         .portUpdate = [this](int, bool) { ScheduleFlush(); },
+                         .portLed = [this](int, int) { ScheduleFlush(); },
+                         .sendFile = [this](int port) { receiver_.SendStartFile(port); },
+                         .sendProgress =
+                             [this](int port, int value) {
+                               if (value != -1) receiver_.Sender(port).ProgressTaken();
+                             },
+                         .sendResult = [this](int port, int) { receiver_.ShowSendFailure(port); },
+                     }),
         receiver_(sink_) {
     receiver_.logbook().echo = [](const std::string& line) {
       std::fputs((line + "\n").c_str(), stdout);

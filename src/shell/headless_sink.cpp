@@ -5,7 +5,8 @@
 namespace quillon {
 
 void HeadlessSink::PostPortUpdate(int port, bool countersOnly) {
-  if (handlers_.portUpdate) loop_.Post([this, port, countersOnly] { handlers_.portUpdate(port, countersOnly); });
+  if (handlers_.portUpdate)
+    loop_.Post([this, port, countersOnly] { handlers_.portUpdate(port, countersOnly); });
 }
 
 void HeadlessSink::PostPortLed(int port, int ledState) {
@@ -17,11 +18,13 @@ void HeadlessSink::PostSendFile(int port) {
 }
 
 void HeadlessSink::PostSendProgress(int port, int value) {
-  if (handlers_.sendProgress) loop_.Post([this, port, value] { handlers_.sendProgress(port, value); });
+  if (handlers_.sendProgress)
+    loop_.Post([this, port, value] { handlers_.sendProgress(port, value); });
 }
 
 void HeadlessSink::PostSendResult(int port, int result) {
-  if (handlers_.sendResult) loop_.Post([this, port, result] { handlers_.sendResult(port, result); });
+  if (handlers_.sendResult)
+    loop_.Post([this, port, result] { handlers_.sendResult(port, result); });
 }
 
 void HeadlessSink::ShowMessage(MessageKind kind, const std::string& text) {

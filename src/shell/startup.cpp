@@ -32,8 +32,7 @@ StartupOutcome RunStartup(AppContext& app, UiSink& ui, const StartupOptions& opt
   global.StartFailed = false;
   global.TestPorts = true;
 
-  app.AppInfo =
-      InitPaths(options.exePath, options.args, options.homeDir, DataDirFromEnvironment());
+  app.AppInfo = InitPaths(options.exePath, options.args, options.homeDir, DataDirFromEnvironment());
   BuildPortLogFiles(app.AppInfo, global);
 
   // A settings file that exists but cannot be read ends the start before anything uses it:

@@ -31,9 +31,9 @@ struct StartupOptions {
 };
 
 enum class StartupOutcome {
-  Ended,              // the program must end before any window is shown (StartFailed is set)
-  StartedWithError,   // a command-line error was shown; the program goes on without its rest
-  Started,            // everything succeeded
+  Ended,             // the program must end before any window is shown (StartFailed is set)
+  StartedWithError,  // a command-line error was shown; the program goes on without its rest
+  Started,           // everything succeeded
 };
 
 // Runs the start-up steps in order; every error has been shown through `ui`.

@@ -37,15 +37,24 @@ bool SameNoCase(const std::string& a, const std::string& b) {
 
 speed_t SpeedOf(int baud) {
   switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return B0;
   }
 }
 
@@ -70,8 +79,7 @@ std::string DevicePath(int port, const std::string& remapFile) {
       continue;
     }
     const auto eq = line.find('=');
-    if (!inRemap || eq == std::string::npos || !SameNoCase(Trim(line.substr(0, eq)), key))
-      continue;
+    if (!inRemap || eq == std::string::npos || !SameNoCase(Trim(line.substr(0, eq)), key)) continue;
     const std::string value = Trim(line.substr(eq + 1));
     if (value.empty()) break;
     return value[0] == '/' ? value : "/dev/" + value;
@@ -100,8 +108,7 @@ bool SerialPort::Open(int port, int baud, Parity parity, int dataBits, int stopB
                       int timeoutMs) {
   Close();
   if (port < 1 || port > 8) return false;
-  const std::string device =
-      DevicePath(port, remapFile_.empty() ? DefaultRemapFile() : remapFile_);
+  const std::string device = DevicePath(port, remapFile_.empty() ? DefaultRemapFile() : remapFile_);
   fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return Fail(errno);
   // Exclusive: a second uploader (or anyone else honouring the lock) is refused.
@@ -115,11 +122,20 @@ bool SerialPort::Open(int port, int baud, Parity parity, int dataBits, int stopB
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   tio.c_cflag |= dataBits == 7 ? CS7 : dataBits == 6 ? CS6 : dataBits == 5 ? CS5 : CS8;
   switch (parity) {
-    case Parity::kNone: break;
-    case Parity::kOdd: tio.c_cflag |= PARENB | PARODD; break;
-    case Parity::kEven: tio.c_cflag |= PARENB; break;
-    case Parity::kMark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case Parity::kSpace: tio.c_cflag |= PARENB | CMSPAR; break;
+    case Parity::kNone:
+      break;
+    case Parity::kOdd:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::kEven:
+      tio.c_cflag |= PARENB;
+      break;
+    case Parity::kMark:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case Parity::kSpace:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
   }
   if (stopBits != 0) tio.c_cflag |= CSTOPB;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY | ISTRIP);
@@ -146,8 +162,8 @@ bool SerialPort::SetBaud(int baud) {
     lastError_ = EINVAL;
     return false;
   }
-  if (tcgetattr(fd_, &tio) != 0 || cfsetispeed(&tio, speed) != 0 ||
-      cfsetospeed(&tio, speed) != 0 || tcsetattr(fd_, TCSADRAIN, &tio) != 0) {
+  if (tcgetattr(fd_, &tio) != 0 || cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 ||
+      tcsetattr(fd_, TCSADRAIN, &tio) != 0) {
     lastError_ = errno;
     return false;
   }

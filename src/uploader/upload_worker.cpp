@@ -40,7 +40,7 @@ bool ReadFile(const std::string& path, std::string& content) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -48,10 +48,14 @@ bool Exists(const std::string& path) {
 
 int RateOf(int rateIndex) {
   switch (rateIndex) {
-    case 0: return 19200;
-    case 1: return 38400;
-    case 3: return 9600;
-    default: return 57600;
+    case 0:
+      return 19200;
+    case 1:
+      return 38400;
+    case 3:
+      return 9600;
+    default:
+      return 57600;
   }
 }
 

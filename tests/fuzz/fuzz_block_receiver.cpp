@@ -3,10 +3,10 @@
 // the counter stepping after every good block as the receiver steps it. All three must report
 // the same events at the same places, every block's frame must be the very bytes of the input
 // it came from, and the lexer must take exactly what it says it takes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>

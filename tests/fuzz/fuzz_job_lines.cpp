@@ -31,7 +31,8 @@ std::vector<std::string> FileLines(const std::string& content) {
 }
 
 bool AllAllowed(const std::vector<std::string>& values) {
-  return std::all_of(values.begin(), values.end(), [](const std::string& v) { return JobValueAllowed(v); });
+  return std::all_of(values.begin(), values.end(),
+                     [](const std::string& v) { return JobValueAllowed(v); });
 }
 
 void CheckLine(const std::string& line) {
@@ -54,7 +55,8 @@ void CheckLine(const std::string& line) {
   if (*kind == kTcpJob && v.size() >= 6) {
     const auto tcpPort = ParseJobInt(v[4]);
     if (!tcpPort || !AllAllowed({v[3], v[5]})) return;
-    const std::vector<std::string> again = JobValues(MakeTcpJob(*time, *port, v[3], *tcpPort, v[5]));
+    const std::vector<std::string> again =
+        JobValues(MakeTcpJob(*time, *port, v[3], *tcpPort, v[5]));
     Check(again.size() == 6 && ParseCounter(again[0]) == time && ParseJobInt(again[2]) == port &&
           again[3] == v[3] && ParseJobInt(again[4]) == tcpPort && again[5] == v[5]);
   }

@@ -39,8 +39,8 @@ void CheckOneReply(uint8_t address, const std::string& reply) {
 
 void CheckStoredLine(const std::string& line) {
   const std::string text = ConvertStoredLine(line);
-  const size_t high = static_cast<size_t>(
-      std::count_if(line.begin(), line.end(), [](char c) { return static_cast<uint8_t>(c) >= 128; }));
+  const size_t high = static_cast<size_t>(std::count_if(
+      line.begin(), line.end(), [](char c) { return static_cast<uint8_t>(c) >= 128; }));
   Check(text.size() == line.size() + high);
   size_t at = 0;
   for (const char c : line) {
@@ -66,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckStoredLine(rest);
   const std::string request = BuildRequest(data[0], rest);
   Check(request.size() <= kMaxFramedPart + 3 && request.back() == kCr);
-  Check(request.substr(request.size() - 3, 2) == ChecksumText(request.substr(0, request.size() - 3)));
+  Check(request.substr(request.size() - 3, 2) ==
+        ChecksumText(request.substr(0, request.size() - 3)));
   return 0;
 }

@@ -107,7 +107,8 @@ std::vector<std::string> Dump(const AppContext& app, const TQuillonOpt& opt) {
               } else {
                 return app.GlobalApp.*field;
               }
-            }();
+            }
+            ();
             if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>) {
               out.push_back(value);
             } else {

@@ -52,7 +52,8 @@ inline const std::string& ScratchDir() {
 // lines to is removed with it.
 class ScratchFile {
  public:
-  ScratchFile(std::string_view name, std::string_view bytes) : path_(ScratchDir() + std::string(name)) {
+  ScratchFile(std::string_view name, std::string_view bytes)
+      : path_(ScratchDir() + std::string(name)) {
     const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     Check(fd >= 0);
     for (size_t done = 0; done < bytes.size();) {

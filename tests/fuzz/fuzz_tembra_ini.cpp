@@ -20,7 +20,8 @@ void CheckLimits(const TMultiSat& net, bool whole) {
   std::set<int> ids;
   for (const auto& sat : net.Satellites) {
     Check(sat->Nr >= kMinSatelliteId && sat->Nr <= kMaxSatelliteId && ids.insert(sat->Nr).second);
-    Check(sat->VonTerm >= kMinTerminalNr && sat->VonTerm <= sat->BisTerm && sat->BisTerm <= kMaxTerminalNr);
+    Check(sat->VonTerm >= kMinTerminalNr && sat->VonTerm <= sat->BisTerm &&
+          sat->BisTerm <= kMaxTerminalNr);
     // A name is cut at the first comma and ends with its line ("|" is refused only when typed).
     Check(sat->Name.find_first_of(",\r\n") == std::string::npos);
   }
@@ -41,10 +42,11 @@ void CheckLimits(const TMultiSat& net, bool whole) {
 // Everything the file keeps, as text.
 std::vector<std::string> Dump(const TMultiSat& net) {
   std::vector<std::string> out;
-  for (const auto& term : net.Terminals) out.push_back("T" + std::to_string(term->Nr) + "=" + term->Name);
+  for (const auto& term : net.Terminals)
+    out.push_back("T" + std::to_string(term->Nr) + "=" + term->Name);
   for (const auto& sat : net.Satellites) {
-    out.push_back("S" + std::to_string(sat->Nr) + "=" + sat->Name + "," + std::to_string(sat->VonTerm) +
-                  "," + std::to_string(sat->BisTerm));
+    out.push_back("S" + std::to_string(sat->Nr) + "=" + sat->Name + "," +
+                  std::to_string(sat->VonTerm) + "," + std::to_string(sat->BisTerm));
   }
   for (const auto& group : net.Groups) {
     std::string line = "G" + group->Name + "=";
@@ -53,8 +55,8 @@ std::vector<std::string> Dump(const TMultiSat& net) {
   }
   out.push_back(std::to_string(net.TermIdBeforeData) + std::to_string(net.WithCounter) +
                 std::to_string(net.DeleteDuplicates) + "|" + std::to_string(net.SatCmdDelay) + "|" +
-                std::to_string(net.OnlineOfflineDelay) + "|" + std::to_string(net.Debuglevel) + "|" +
-                net.DebugFile);
+                std::to_string(net.OnlineOfflineDelay) + "|" + std::to_string(net.Debuglevel) +
+                "|" + net.DebugFile);
   return out;
 }
 

@@ -37,9 +37,11 @@ void CheckHexPieces(const std::string& content) {
   for (size_t i = 0; i < pieces.size(); ++i) {
     const std::string& piece = pieces[i];
     Check(piece.size() <= 255 && piece.find('\n') == std::string::npos);
-    Check(lengths[i] >= static_cast<long>(piece.size()) && lengths[i] <= static_cast<long>(piece.size()) + 2);
+    Check(lengths[i] >= static_cast<long>(piece.size()) &&
+          lengths[i] <= static_cast<long>(piece.size()) + 2);
     Check(text.compare(at, piece.size(), piece) == 0);
-    const std::string end = text.substr(at + piece.size(), static_cast<size_t>(lengths[i]) - piece.size());
+    const std::string end =
+        text.substr(at + piece.size(), static_cast<size_t>(lengths[i]) - piece.size());
     Check(end.empty() || end == "\n" || end == "\r\n");
     at += static_cast<size_t>(lengths[i]);
   }
@@ -49,13 +51,15 @@ void CheckHexPieces(const std::string& content) {
 void CheckEnvelope(const std::string& payload) {
   const std::string envelope = sollex::Envelope(payload);
   Check(envelope.size() == payload.size() + 6);
-  Check(envelope[0] == 0x02 && envelope[1] == 0x01 && envelope.compare(2, payload.size(), payload) == 0);
+  Check(envelope[0] == 0x02 && envelope[1] == 0x01 &&
+        envelope.compare(2, payload.size(), payload) == 0);
   const size_t etx = payload.size() + 2;
   Check(envelope[etx] == 0x03 && envelope.back() == '\r');
   unsigned sum = 0;
   for (size_t i = 0; i <= etx; ++i) sum += static_cast<unsigned char>(envelope[i]);
   Check(std::stoul(envelope.substr(etx + 1, 2), nullptr, 16) == sum % 256);
-  Check(std::none_of(envelope.begin() + etx + 1, envelope.end() - 1, [](char c) { return c >= 'a'; }));
+  Check(std::none_of(envelope.begin() + etx + 1, envelope.end() - 1,
+                     [](char c) { return c >= 'a'; }));
 }
 
 void CheckScript(const std::string& content) {

@@ -49,7 +49,8 @@ void CheckFrames(const uint8_t* data, size_t size) {
     const DecodedFrame frame = DecodeFrame(data, size, check);
     if (!frame.valid) continue;
     uint8_t rebuilt[kMaxFrame];
-    const size_t length = BuildFrame(frame.number, frame.data, frame.size, frame.size, check, 0, rebuilt);
+    const size_t length =
+        BuildFrame(frame.number, frame.data, frame.size, frame.size, check, 0, rebuilt);
     Check(length == size && std::memcmp(rebuilt, data, size) == 0);
   }
 }
@@ -77,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FileHeader header;
   if (data[0] & 0x80) {
     if (receiver.ReceiveHeader(header) == kDone && !header.endOfBatch) {
-      if (receiver.ReceiveData(sink, header.size, "\x06" "C") == kDone) (void)receiver.ReceiveEndOfBatch();
+      if (receiver.ReceiveData(sink, header.size,
+                               "\x06"
+                               "C") == kDone)
+        (void)receiver.ReceiveEndOfBatch();
     }
   } else {
     (void)receiver.ReceiveData(sink, -1, "C");

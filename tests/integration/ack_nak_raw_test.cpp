@@ -244,9 +244,8 @@ TEST(AckNakSend, FileWithLongLineAndMissingFile) {
   std::vector<int> percents;
   {
     Responder r(l.pty, {kAck, kAck, kAck, kAck, kAck});
-    EXPECT_EQ(l.port.SendFile(path, [&](int, int, int, int percent) {
-      percents.push_back(percent);
-    }), 0);
+    EXPECT_EQ(
+        l.port.SendFile(path, [&](int, int, int, int percent) { percents.push_back(percent); }), 0);
     const auto frames = r.Frames();
     ASSERT_EQ(frames.size(), 5u);
     EXPECT_EQ(frames[0].find("1QUILLON DATENTRANSFER,AUFTRAG.TXT,"), 3u) << frames[0];

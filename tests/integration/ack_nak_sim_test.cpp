@@ -123,8 +123,8 @@ TEST(AckNakWithTerminal, FileSentToTheTerminalArrivesWhole) {
   for (int i = 0; i < 40; ++i) content += "Zeile " + std::to_string(i) + " \xE4\xF6\xFC\r\n";
   content += std::string(300, 'X') + "\r\n";
   test::WriteBytes(path, content);
-  ASSERT_TRUE(t.Start({"--receive", "empfangen.txt", "--fault-rate", "0.05", "--faults",
-                       "checksum", "--seed", "3"}))
+  ASSERT_TRUE(t.Start({"--receive", "empfangen.txt", "--fault-rate", "0.05", "--faults", "checksum",
+                       "--seed", "3"}))
       << t.sim.err();
   t.port.SetTimeout(2000);
   EXPECT_EQ(t.port.SendFile(path), 0);
@@ -133,8 +133,8 @@ TEST(AckNakWithTerminal, FileSentToTheTerminalArrivesWhole) {
   const auto headerEnd = received.find("\r\n");
   EXPECT_EQ(received.substr(0, 34), "QUILLON DATENTRANSFER,AUFTRAG.TXT,");
   // A line longer than a block arrives as two blocks, in order.
-  std::string expected = content.substr(0, content.size() - 302) + std::string(255, 'X') +
-                         "\r\n" + std::string(45, 'X') + "\r\n";
+  std::string expected = content.substr(0, content.size() - 302) + std::string(255, 'X') + "\r\n" +
+                         std::string(45, 'X') + "\r\n";
   EXPECT_EQ(received.substr(headerEnd + 2), expected);
 }
 

@@ -113,12 +113,16 @@ TEST(ForwardingThread, TcpDeliversExactBytesAndKeepsJobsWhileThePeerIsDown) {
   TInternetThread thread(queue, reports.sink(), kQuick);
   ASSERT_TRUE(queue.AddJob(MakeTcpJob(0, 3, "127.0.0.1", port, a)));
   ASSERT_TRUE(reports.WaitFor("1 Fehler beim Senden der Datei " + a)) << reports.All();
-  EXPECT_TRUE(reports.Has("3 2 Fehler beim Öffnen der TCP/IP-Verbindung 127.0.0.1 Port " + std::to_string(port)));
-  EXPECT_TRUE(reports.Has("3 2 Die TCP/IP-Verbindung 127.0.0.1 Port " + std::to_string(port) + " wird geschlossen"));
+  EXPECT_TRUE(reports.Has("3 2 Fehler beim Öffnen der TCP/IP-Verbindung 127.0.0.1 Port " +
+                          std::to_string(port)));
+  EXPECT_TRUE(reports.Has("3 2 Die TCP/IP-Verbindung 127.0.0.1 Port " + std::to_string(port) +
+                          " wird geschlossen"));
   // Kept with the time of the attempt; a second job joins while the peer is down.
   ASSERT_TRUE(queue.AddJob(MakeTcpJob(0, 3, "127.0.0.1", port, b)));
   const std::string kept = ReadBytes(dir.File("quillon.job"));
-  EXPECT_NE(kept.find("|1|3|127.0.0.1|" + std::to_string(port) + "|" + a + "\r\n"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("|1|3|127.0.0.1|" + std::to_string(port) + "|" + a + "\r\n"),
+            std::string::npos)
+      << kept;
 
   TcpListener listener(port);
   std::string got;
@@ -127,7 +131,8 @@ TEST(ForwardingThread, TcpDeliversExactBytesAndKeepsJobsWhileThePeerIsDown) {
   ASSERT_TRUE(listener.WaitForConnection(got, kWaitMs));
   EXPECT_TRUE(got == ReadBytes(a)) << "exactly the file's bytes, then the close";
   EXPECT_TRUE(WaitForEmptyQueue(queue));
-  EXPECT_TRUE(reports.WaitFor("3 1 Datei " + a + " nach Adresse 127.0.0.1 Port " + std::to_string(port) + " gesendet"));
+  EXPECT_TRUE(reports.WaitFor("3 1 Datei " + a + " nach Adresse 127.0.0.1 Port " +
+                              std::to_string(port) + " gesendet"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("quillon.job")));
 
   // A file that is gone is tried again and again, but told once.
@@ -137,7 +142,8 @@ TEST(ForwardingThread, TcpDeliversExactBytesAndKeepsJobsWhileThePeerIsDown) {
   const uint64_t deadline = Clock() + kWaitMs;
   while (times.size() < 3 && Clock() < deadline) {
     const std::vector<std::string> jobs = queue.Jobs();
-    if (jobs.size() == 1 && (times.empty() || times.back() != JobValue(jobs[0], 1))) times.push_back(JobValue(jobs[0], 1));
+    if (jobs.size() == 1 && (times.empty() || times.back() != JobValue(jobs[0], 1)))
+      times.push_back(JobValue(jobs[0], 1));
     Delay(20);
   }
   ASSERT_EQ(times.size(), 3u) << "retried";
@@ -156,11 +162,15 @@ TEST(ForwardingThread, FtpUploadsRetriesAWrongPasswordAndStopsAtOnce) {
   Reports reports;
   {
     TInternetThread thread(queue, reports.sink(), kQuick);
-    ASSERT_TRUE(queue.AddJob(MakeFtpJob(0, 2, server.host(), server.user(), "falsch", "I", 5000, file, "\\in\\2024")));
-    ASSERT_TRUE(reports.WaitFor("2 1 Fehler beim Öffnen der FTP-Verbindung " + server.host())) << reports.All();
+    ASSERT_TRUE(queue.AddJob(
+        MakeFtpJob(0, 2, server.host(), server.user(), "falsch", "I", 5000, file, "\\in\\2024")));
+    ASSERT_TRUE(reports.WaitFor("2 1 Fehler beim Öffnen der FTP-Verbindung " + server.host()))
+        << reports.All();
     EXPECT_TRUE(reports.WaitFor("2 2 Antwort: 530")) << reports.All();
-    ASSERT_TRUE(queue.AddJob(MakeFtpJob(0, 2, server.host(), server.user(), server.password(), "I", 5000, file, "in/2024")));
-    ASSERT_TRUE(reports.WaitFor("2 1 Datei " + file + " wurde korrekt nach FTP-Host")) << reports.All();
+    ASSERT_TRUE(queue.AddJob(MakeFtpJob(0, 2, server.host(), server.user(), server.password(), "I",
+                                        5000, file, "in/2024")));
+    ASSERT_TRUE(reports.WaitFor("2 1 Datei " + file + " wurde korrekt nach FTP-Host"))
+        << reports.All();
   }
   EXPECT_TRUE(ReadBytes(server.HomeFile("in/2024/daten.dat")) == ReadBytes(file));
   // The job with the wrong password is still there, waiting for its next try.
@@ -175,7 +185,8 @@ TEST(ForwardingThread, FtpUploadsRetriesAWrongPasswordAndStopsAtOnce) {
   WriteBytes(file, Payload(2000000));
   {
     TInternetThread thread(queue, reports.sink(), kQuick);
-    ASSERT_TRUE(queue.AddJob(MakeFtpJob(0, 4, slow.host(), slow.user(), slow.password(), "I", 60000, file, "")));
+    ASSERT_TRUE(queue.AddJob(
+        MakeFtpJob(0, 4, slow.host(), slow.user(), slow.password(), "I", 60000, file, "")));
     ASSERT_TRUE(reports.WaitFor("4 1 Sende Datei " + file));
   }  // stops the thread: returns once the upload has ended
   const std::vector<std::string> kept = queue.Jobs();
@@ -190,8 +201,9 @@ TEST(ForwardingThread, MalformedJobFileLinesAreMovedOrDroppedAndGoodJobsStillGo)
   WriteBytes(file, "gut\r\n");
   TcpListener listener;
   const std::string p = std::to_string(listener.port());
-  WriteBytes(dir.File("quillon.job"), "Unsinn ohne Trenner\r\n0|3|1|x|1|" + file + "\r\n0|1|9|127.0.0.1|" + p +
-                                          "|" + file + "\r\n0|1|2|127.0.0.1|x|" + file + "\r\n1|1|5|127.0.0.1|" +
+  WriteBytes(dir.File("quillon.job"), "Unsinn ohne Trenner\r\n0|3|1|x|1|" + file +
+                                          "\r\n0|1|9|127.0.0.1|" + p + "|" + file +
+                                          "\r\n0|1|2|127.0.0.1|x|" + file + "\r\n1|1|5|127.0.0.1|" +
                                           p + "|" + file + "\r\n");
   JobQueue queue(dir.File("quillon.job"));
   EXPECT_EQ(queue.Load(), 2);  // the garbage line and the port 9
@@ -224,11 +236,13 @@ TEST(ForwardingHeadless, StoredFileReachesTheListenerAlsoAfterAKill) {
              {Key(test::kS2, "Header"), "0"},
              {Key(test::kS2, "Typzeichen"), "0"},
              {Key("TCP/IP-Parameter f\xFCr COM%d:", "Status"), "1|1"},
-             {Key("TCP/IP-Parameter f\xFCr COM%d:", "TCP/IP-Sockets"), "127.0.0.1|" + std::to_string(port)}});
+             {Key("TCP/IP-Parameter f\xFCr COM%d:", "TCP/IP-Sockets"),
+              "127.0.0.1|" + std::to_string(port)}});
   ASSERT_TRUE(s.StartReceiver());
   ASSERT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err();
   // Nobody listens yet: the job is kept in the job file; then the receiver is killed.
-  ASSERT_TRUE(s.receiver.WaitForOutput("Fehler beim Senden der Datei " + target, kWaitMs)) << s.receiver.out();
+  ASSERT_TRUE(s.receiver.WaitForOutput("Fehler beim Senden der Datei " + target, kWaitMs))
+      << s.receiver.out();
   s.receiver.Signal(SIGKILL);
   s.receiver.Wait(kWaitMs);
   EXPECT_NE(ReadBytes(s.dir.File("quillon.job")).find(target), std::string::npos);
@@ -238,7 +252,8 @@ TEST(ForwardingHeadless, StoredFileReachesTheListenerAlsoAfterAKill) {
   std::string got;
   ASSERT_TRUE(listener.WaitForConnection(got, kWaitMs)) << s.receiver.out();
   EXPECT_EQ(got, "eins\r\nzwei\r\n");
-  ASSERT_TRUE(s.receiver.WaitForOutput("nach Adresse 127.0.0.1 Port " + std::to_string(port) + " gesendet", kWaitMs));
+  ASSERT_TRUE(s.receiver.WaitForOutput(
+      "nach Adresse 127.0.0.1 Port " + std::to_string(port) + " gesendet", kWaitMs));
   EXPECT_EQ(s.StopReceiver(), 0);
   EXPECT_FALSE(listener.WaitForConnection(got, 0)) << "delivered once";
   EXPECT_FALSE(std::filesystem::exists(s.dir.File("quillon.job")));

@@ -1,4 +1,6 @@
 // The FTP session against a real FTP server on loopback, and the TCP send against a listener.
+#include "network/ftp_session.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "network/ftp_session.h"
 #include "network/tcp_send.h"
 #include "support/ftp_server.h"
 #include "support/tcp_listener.h"
@@ -65,21 +66,69 @@ TEST(FtpSession, UploadsAndFailsAtTheRightStep) {
     const char* replyStart;  // the last reply begins so
   };
   const std::vector<Case> cases = {
-      {"binary into slash dir", "in/2024", false, false, true, {}, true, FtpStep::kDisconnect,
-       {"in", "2024"}, "226"},
-      {"ascii into backslash dir", "\\in\\2024", true, false, true, {}, true,
-       FtpStep::kDisconnect, {"in", "2024"}, "226"},
+      {"binary into slash dir",
+       "in/2024",
+       false,
+       false,
+       true,
+       {},
+       true,
+       FtpStep::kDisconnect,
+       {"in", "2024"},
+       "226"},
+      {"ascii into backslash dir",
+       "\\in\\2024",
+       true,
+       false,
+       true,
+       {},
+       true,
+       FtpStep::kDisconnect,
+       {"in", "2024"},
+       "226"},
       {"binary into the home", "", false, false, true, {}, true, FtpStep::kDisconnect, {}, "226"},
-      {"missing local file", "/in/2024", false, false, false, {}, true, FtpStep::kDisconnect,
-       {"in", "2024"}, "200"},
+      {"missing local file",
+       "/in/2024",
+       false,
+       false,
+       false,
+       {},
+       true,
+       FtpStep::kDisconnect,
+       {"in", "2024"},
+       "200"},
       {"wrong password", "in", false, true, true, {}, false, FtpStep::kConnect, {}, "530"},
-      {"missing directory", "in/1999", false, false, true, {}, false, FtpStep::kChangeDir,
-       {"in", "1999"}, "550"},
+      {"missing directory",
+       "in/1999",
+       false,
+       false,
+       true,
+       {},
+       false,
+       FtpStep::kChangeDir,
+       {"in", "1999"},
+       "550"},
       {"type refused", "in", true, false, true, {true, 0}, false, FtpStep::kType, {"in"}, "504"},
-      {"type refused, file missing", "in", true, false, false, {true, 0}, false, FtpStep::kType,
-       {"in"}, "504"},
-      {"store refused", "in", false, false, true, {false, 0, true}, false, FtpStep::kTransfer,
-       {"in"}, "550"},
+      {"type refused, file missing",
+       "in",
+       true,
+       false,
+       false,
+       {true, 0},
+       false,
+       FtpStep::kType,
+       {"in"},
+       "504"},
+      {"store refused",
+       "in",
+       false,
+       false,
+       true,
+       {false, 0, true},
+       false,
+       FtpStep::kTransfer,
+       {"in"},
+       "550"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -94,7 +143,8 @@ TEST(FtpSession, UploadsAndFailsAtTheRightStep) {
     Seen seen;
     std::atomic<bool> stop{false};
 
-    const FtpOutcome outcome = FtpUpload(account, c.directory, c.ascii, file, stop, seen.Observer());
+    const FtpOutcome outcome =
+        FtpUpload(account, c.directory, c.ascii, file, stop, seen.Observer());
 
     EXPECT_EQ(outcome.ok, c.ok);
     if (!c.ok) {
@@ -109,7 +159,8 @@ TEST(FtpSession, UploadsAndFailsAtTheRightStep) {
     if (c.ok || c.lastStep != FtpStep::kConnect) {
       EXPECT_EQ(seen.commands.back(), "QUIT");
     }
-    const std::string remote = server.HomeFile((c.cwds.empty() ? "" : "in/2024/") + std::string("a.dat"));
+    const std::string remote =
+        server.HomeFile((c.cwds.empty() ? "" : "in/2024/") + std::string("a.dat"));
     EXPECT_EQ(std::filesystem::exists(remote), c.ok && c.fileThere);
     if (c.ok && c.fileThere && !c.ascii) {
       EXPECT_EQ(test::ReadBytes(remote), kBinaryContent);
@@ -126,7 +177,8 @@ TEST(FtpSession, ListsTheDirectory) {
   std::atomic<bool> stop{false};
   Seen seen;
 
-  const FtpOutcome outcome = FtpList(AccountOf(server), "/in", false, entries, stop, seen.Observer());
+  const FtpOutcome outcome =
+      FtpList(AccountOf(server), "/in", false, entries, stop, seen.Observer());
 
   ASSERT_TRUE(outcome.ok) << outcome.lastReply;
   ExpectStepsEndingWith(seen, FtpStep::kDisconnect);
@@ -147,9 +199,8 @@ TEST(FtpSession, StopEndsASlowUploadPromptly) {
   const std::string file = local.File("big.dat");
   test::WriteBytes(file, std::string(32 * 1024 * 1024, 'z'));  // hours at the server's pace
   std::atomic<bool> stop{false};
-  auto upload = std::async(std::launch::async, [&] {
-    return FtpUpload(AccountOf(server), "", false, file, stop);
-  });
+  auto upload = std::async(std::launch::async,
+                           [&] { return FtpUpload(AccountOf(server), "", false, file, stop); });
   // Stop once data has reached the server.
   const auto arrived = [remote = server.HomeFile("big.dat")] {
     std::error_code ec;
@@ -203,7 +254,9 @@ TEST(TcpSend, TheListenerGetsExactlyTheFileThenTheClose) {
   std::vector<std::pair<TcpStep, bool>> steps;
 
   const TcpOutcome outcome = TcpSendFile("localhost", listener.port(), local.File("a.dat"), kWaitMs,
-                                         stop, [&](TcpStep s, bool ok) { steps.push_back({s, ok}); });
+                                         stop, [&](TcpStep s, bool ok) {
+                                           steps.push_back({s, ok});
+                                         });
 
   EXPECT_TRUE(outcome.ok());
   EXPECT_EQ(steps, (std::vector<std::pair<TcpStep, bool>>{

@@ -33,25 +33,24 @@ struct Installation {
   TempDir dir;
   std::string program = dir.File("quillon");
   std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + dir.path(), "HOME=" + dir.path()};
-  Installation() {
-    std::filesystem::copy_file(std::string(QUILLON_BIN_DIR) + "/quillon", program);
-  }
+  Installation() { std::filesystem::copy_file(std::string(QUILLON_BIN_DIR) + "/quillon", program); }
 };
 
 TEST(HeadlessStartup, EmptyDirectoryGetsDefaultsThenEndsForLackOfActivePort) {
   Installation inst;
   ChildProcess child;
-  const int code = test::RunToEnd(child, {inst.program, "/headless"}, inst.dir.path(), inst.env,
-                                  kTimeoutMs);
+  const int code =
+      test::RunToEnd(child, {inst.program, "/headless"}, inst.dir.path(), inst.env, kTimeoutMs);
   EXPECT_NE(code, 0);
   EXPECT_NE(code, -1) << "must end by itself";
   int present = 0;
   for (int n = 1; n <= 8; ++n) {
     present += DeviceOpensAsSerialLine("/dev/ttyS" + std::to_string(n - 1));
   }
-  EXPECT_EQ(Count(child.err(), "Information: Es wurden automatisch einige "
-                               "Programmeinstellungen vorgenommen. Überprüfen Sie daher zuerst "
-                               "die Einstellungen für COM"),
+  EXPECT_EQ(Count(child.err(),
+                  "Information: Es wurden automatisch einige "
+                  "Programmeinstellungen vorgenommen. Überprüfen Sie daher zuerst "
+                  "die Einstellungen für COM"),
             present)
       << child.err();
   EXPECT_NE(child.err().find("Information: Bitte konfigurieren bzw. aktivieren Sie zuerst eine "
@@ -98,9 +97,9 @@ TEST(HeadlessStartup, RunsUntilSigtermAndRefusesSecondStart) {
       << first.err();
 
   ChildProcess second;
-  EXPECT_EQ(test::RunToEnd(second, {inst.program, "/headless"}, inst.dir.path(), inst.env,
-                           kTimeoutMs),
-            255);
+  EXPECT_EQ(
+      test::RunToEnd(second, {inst.program, "/headless"}, inst.dir.path(), inst.env, kTimeoutMs),
+      255);
 
   first.Signal(SIGTERM);
   EXPECT_EQ(first.Wait(kTimeoutMs), 0) << first.err();
@@ -116,16 +115,14 @@ TEST(HeadlessStartup, ReadOnlyProgramDirectoryMovesSettingsToHome) {
   std::filesystem::copy_file(inst.program, bin + "/quillon");
   std::string remap = "[Remap]\r\nCOM2=pts/nirgends\r\n";
   WriteBytes(bin + "/ComRemap.ini", remap);
-  std::filesystem::permissions(bin, std::filesystem::perms::owner_read |
-                                        std::filesystem::perms::owner_exec |
-                                        std::filesystem::perms::group_read |
-                                        std::filesystem::perms::group_exec);
+  std::filesystem::permissions(
+      bin, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+               std::filesystem::perms::group_read | std::filesystem::perms::group_exec);
   ChildProcess child;
   test::RunToEnd(child, {bin + "/quillon", "/headless"}, inst.dir.path(), inst.env, kTimeoutMs);
   EXPECT_FALSE(std::filesystem::exists(bin + "/quillon.ini"));
   const std::string ini = ReadBytes(inst.dir.File(".local/share/quillon/quillon.ini"));
-  EXPECT_NE(ini.find("[Schnittstellenparameter f\xFCr COM2:]"), std::string::npos)
-      << child.err();
+  EXPECT_NE(ini.find("[Schnittstellenparameter f\xFCr COM2:]"), std::string::npos) << child.err();
 }
 
 TEST(HeadlessStartup, BadPortOnCommandLineEndsWithItsMessage) {
@@ -135,9 +132,9 @@ TEST(HeadlessStartup, BadPortOnCommandLineEndsWithItsMessage) {
                                   inst.env, kTimeoutMs);
   EXPECT_NE(code, 0);
   EXPECT_NE(code, -1);
-  EXPECT_NE(child.err().find(
-                "Fehler: Fehler in Parameterzeile /com9 Parameter /com ist fehlerhaft !\n"),
-            std::string::npos)
+  EXPECT_NE(
+      child.err().find("Fehler: Fehler in Parameterzeile /com9 Parameter /com ist fehlerhaft !\n"),
+      std::string::npos)
       << child.err();
   EXPECT_EQ(child.err().find("Bitte konfigurieren"), std::string::npos)
       << "the program ends before the window step";
@@ -159,9 +156,9 @@ TEST(HeadlessStartup, SettingsFileThatCannotBeReadEndsTheStartAndStaysAsItWas) {
     struct stat before {};
     ASSERT_EQ(lstat(ini.c_str(), &before), 0);
     ChildProcess child;
-    EXPECT_EQ(test::RunToEnd(child, {inst.program, "/headless"}, inst.dir.path(), inst.env,
-                             kTimeoutMs),
-              1)
+    EXPECT_EQ(
+        test::RunToEnd(child, {inst.program, "/headless"}, inst.dir.path(), inst.env, kTimeoutMs),
+        1)
         << name << ": " << child.err();
     EXPECT_NE(child.err().find("Fehler: Die Einstellungsdatei " + ini + " kann nicht gelesen"),
               std::string::npos)

@@ -62,8 +62,8 @@ TEST(Packaging, VersionAndHelpTouchNothing) {
     const char* begins;
   };
   const Case cases[] = {
-      {"quillon", "--version", "Quillon "},  {"quillon", "--help", "Aufruf: quillon"},
-      {"sollex", "--version", "Sollex "},    {"sollex", "--help", "Usage: sollex"},
+      {"quillon", "--version", "Quillon "},         {"quillon", "--help", "Aufruf: quillon"},
+      {"sollex", "--version", "Sollex "},           {"sollex", "--help", "Usage: sollex"},
       {"quillon-sim", "--version", "quillon-sim "},
   };
   for (const Case& c : cases) {

@@ -134,9 +134,9 @@ TEST_F(PollTestLineFixture, SimulatedTerminalAnswersItsAddressAndOthersAreSkippe
   EXPECT_EQ(shown[2].address, "00042") << "back to the first after the last";
   const PollTimes times = test->Times();
   EXPECT_GE(times.current, 0);
-  EXPECT_EQ(shown[0].times, "Min:" + std::to_string(times.current) + "  Akt:" +
-                                std::to_string(times.current) + "  Max:" +
-                                std::to_string(times.current));
+  EXPECT_EQ(shown[0].times, "Min:" + std::to_string(times.current) +
+                                "  Akt:" + std::to_string(times.current) +
+                                "  Max:" + std::to_string(times.current));
   EXPECT_EQ(shown[1].times, shown[0].times) << "an unanswered poll changes no time";
   EXPECT_TRUE(sim.WaitForOutput("POLLED 00042", kWaitMs)) << sim.out() << sim.err();
   EXPECT_TRUE(reports_.WaitEnded());
@@ -199,8 +199,7 @@ TEST_F(PollTestLineFixture, TimesAfterAnswersOfDifferentSpeedAndRefusals) {
   std::vector<PollTimes> seen;
   for (const auto& s : shown) {
     int mn = -1, cur = -1, mx = -1;
-    ASSERT_EQ(std::sscanf(s.times.c_str(), "Min:%d  Akt:%d  Max:%d", &mn, &cur, &mx), 3)
-        << s.times;
+    ASSERT_EQ(std::sscanf(s.times.c_str(), "Min:%d  Akt:%d  Max:%d", &mn, &cur, &mx), 3) << s.times;
     seen.push_back(PollTimes{mn, cur, mx});
   }
   // Each time runs from the poll to its answer, so it is at least the terminal's delay; how much
@@ -255,8 +254,8 @@ TEST_F(PollTestLineFixture, OnlyOneTestAtATimeAndOpenFailureEndsTheTest) {
   first->Stop();
 
   Remap("COM7", dir_.File("kein-geraet"));
-  auto broken = TPolltestThread::Start({"COM7:", 9600, 8, 0, 1}, Input({"00001"}, 100),
-                                       other.Callbacks());
+  auto broken =
+      TPolltestThread::Start({"COM7:", 9600, 8, 0, 1}, Input({"00001"}, 100), other.Callbacks());
   ASSERT_TRUE(broken) << "the first test has ended, so another may start";
   ASSERT_TRUE(other.WaitEnded());
   EXPECT_FALSE(broken->Opened());

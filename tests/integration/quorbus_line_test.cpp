@@ -188,8 +188,10 @@ TEST(QuorbusLine, CommandScripts) {
        [&](QuorbusLine& l) { return l.SendToTerminal(2, 5, true, "REC"); },
        {{Request(102, "W" + t5 + "REC"), Reply(102, "OK")}},
        -7},
-      {"reply to another address", [](QuorbusLine& l) { return l.ModeSwitch(2); },
-       {{Request(102, "M0"), Reply(103, "<ACK>")}}, -5},
+      {"reply to another address",
+       [](QuorbusLine& l) { return l.ModeSwitch(2); },
+       {{Request(102, "M0"), Reply(103, "<ACK>")}},
+       -5},
   };
   const std::pair<const char*, int> deliveries[] = {
       {"<DEL>", 0}, {"<SYS>", -7}, {"<ACK>", -8}, {"<NAK>", -9}, {"<ENQ>", -5}};
@@ -236,8 +238,8 @@ TEST(QuorbusLine, PausesBetweenCommandsAreKept) {
 
 TEST(QuorbusLine, AbortDuringTheSettleTimeStopsANewConfiguration) {
   Bench b;
-  auto result = std::async(std::launch::async,
-                           [&] { return b.line.ConfigureSatellite(7, 8, 9600, 1, 10); });
+  auto result =
+      std::async(std::launch::async, [&] { return b.line.ConfigureSatellite(7, 8, 9600, 1, 10); });
   EXPECT_EQ(b.Arrival(), Request(107, "6"));
   b.pty.Write(Reply(107, "OK"));
   b.port.SetAbortRequested(true);

@@ -2,9 +2,8 @@
 // satellites in two groups and of a stationary terminal stored once each, also across a broken
 // read and a restarted terminal counter; satellites reported online and offline once per
 // change; the debug files; two networks never on the air together.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -63,10 +62,10 @@ void RadioPort(Station& s, int port, const std::string& target, int baud = 9600)
 
 TEST(RadioNetwork, RecordsOfTwoGroupsStoredOnceEach) {
   Station s;
-  ASSERT_TRUE(s.Terminal(1, {"satellites", "--sat", "1,terms=1-2,bad-checksum=3", "--sat",
-                             "2,terms=3-4,offline=12-40", "--station", "50", "--records", "3",
-                             "--burst", "0", "--term-id", "--counter", "--restart", "3:2",
-                             "--stay"}));
+  ASSERT_TRUE(
+      s.Terminal(1, {"satellites", "--sat", "1,terms=1-2,bad-checksum=3", "--sat",
+                     "2,terms=3-4,offline=12-40", "--station", "50", "--records", "3", "--burst",
+                     "0", "--term-id", "--counter", "--restart", "3:2", "--stay"}));
   WriteBytes(s.dir.File("Tembra_COM1.ini"),
              "[Terminals]\r\n50=Waage\r\n"
              "[Satelliten]\r\n1=Halle,1,2\r\n2=Hof,3,4\r\n"
@@ -79,7 +78,8 @@ TEST(RadioNetwork, RecordsOfTwoGroupsStoredOnceEach) {
   ASSERT_TRUE(s.sims[1]->WaitForOutput("ONLINE 2", 3 * kWaitMs));
   const auto backOnline = [&] {
     const std::string& out = s.receiver.out();
-    return out.find("Satellit 02 ist online", out.find("Satellit 02 ist offline")) != std::string::npos;
+    return out.find("Satellit 02 ist online", out.find("Satellit 02 ist offline")) !=
+           std::string::npos;
   };
   for (int waited = 0; !backOnline() && waited < 3 * kWaitMs; waited += 100) {
     (void)s.receiver.WaitForOutput("\x01", 100);
@@ -140,12 +140,14 @@ TEST(RadioNetwork, TwoPortsNeverOnTheAirTogether) {
   Station s;
   for (int port : {1, 2}) {
     const std::string first = std::to_string(port * 10 + 1), second = std::to_string(port * 10 + 2);
-    ASSERT_TRUE(s.Terminal(port, {"satellites", "--sat", first + ",terms=1-2", "--sat",
-                                  second + ",terms=3-4", "--records", "2", "--burst", "0",
-                                  "--term-id", "--counter"}));
+    ASSERT_TRUE(s.Terminal(
+        port, {"satellites", "--sat", first + ",terms=1-2", "--sat", second + ",terms=3-4",
+               "--records", "2", "--burst", "0", "--term-id", "--counter"}));
     NetworkFile(s, port,
-                "[Satelliten]\r\n" + first + "=A,1,2\r\n" + second + "=B,3,4\r\n"
-                "[Gruppen]\r\nA=" + first + "\r\nB=" + second + "\r\n");
+                "[Satelliten]\r\n" + first + "=A,1,2\r\n" + second +
+                    "=B,3,4\r\n"
+                    "[Gruppen]\r\nA=" +
+                    first + "\r\nB=" + second + "\r\n");
     // The second line runs faster: its satellites are set up at its rate.
     RadioPort(s, port, "funk" + std::to_string(port) + ".dat", port == 1 ? 9600 : 19200);
   }
@@ -179,8 +181,8 @@ TEST(RadioNetwork, TwoPortsNeverOnTheAirTogether) {
 // send and stores everything. (A network that already runs is paused in the reception tests.)
 TEST(RadioNetwork, PausedForASendAndResumed) {
   Station s;
-  ASSERT_TRUE(s.Terminal(1, {"satellites", "--sat", "1,terms=1-2", "--records", "3", "--burst",
-                             "0", "--term-id", "--counter", "--stay"}));
+  ASSERT_TRUE(s.Terminal(1, {"satellites", "--sat", "1,terms=1-2", "--records", "3", "--burst", "0",
+                             "--term-id", "--counter", "--stay"}));
   // The line stays open while the receiver closes its side, as a real line does.
   const int holder = open(s.Line(1).c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(holder, 0);

@@ -12,10 +12,10 @@
 namespace quillon {
 namespace {
 
+using test::Key;
 using test::kS3;
 using test::kS8;
 using test::kWaitMs;
-using test::Key;
 using test::ReadBytes;
 using test::Station;
 using test::WriteBytes;
@@ -25,8 +25,8 @@ TEST(ReceptionCommands, RepliesGoBackAndTheCommandFileIsNotStored) {
   WriteBytes(s.dir.File("info.txt"), "12345");
   WriteBytes(s.dir.File("cmd.txt"), "$fileinfo info.txt$\r\n");
   WriteBytes(s.dir.File("data.txt"), "nach dem Befehl\r\n");
-  ASSERT_TRUE(s.Terminal(1, {"--send", "cmd.txt", "--receive", "reply.txt", "--then-send",
-                             "data.txt"}));
+  ASSERT_TRUE(
+      s.Terminal(1, {"--send", "cmd.txt", "--receive", "reply.txt", "--then-send", "data.txt"}));
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")}, {Key(kS8, "Protokolldatei"), "1"}});
   ASSERT_TRUE(s.StartReceiver());
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.receiver.out();
@@ -48,9 +48,9 @@ TEST(ReceptionCommands, HostileCommandsNeitherReachAShellNorStopThePort) {
   WriteBytes(s.dir.File("cmd.txt"), "$exec x;touch " + pwned + "$\r\n$del ..$\r\n$fileinfo " +
                                         std::string(3000, 'a') + "$\r\n$del quillon.ini$\r\n");
   WriteBytes(s.dir.File("data.txt"), "weiter\r\n");
-  ASSERT_TRUE(s.Terminal(1, {"--send", "cmd.txt", "--receive", "r1.txt", "--receive", "r2.txt",
-                             "--receive", "r3.txt", "--receive", "r4.txt", "--then-send",
-                             "data.txt"}));
+  ASSERT_TRUE(
+      s.Terminal(1, {"--send", "cmd.txt", "--receive", "r1.txt", "--receive", "r2.txt", "--receive",
+                     "r3.txt", "--receive", "r4.txt", "--then-send", "data.txt"}));
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("ziel.dat")}});
   ASSERT_TRUE(s.StartReceiver());
   EXPECT_EQ(s.TerminalDone(1), 0) << s.sims[1]->err() << s.receiver.out();
@@ -69,9 +69,9 @@ TEST(ReceptionCommands, V24CloseEndsTheReceptionOfThatPortOnly) {
   WriteBytes(s.dir.File("close.txt"), "$v24close$\r\n");
   WriteBytes(s.dir.File("data.txt"), "daten\r\n");
   // After the close command nobody answers on COM1 any more: the terminal gives up quickly.
-  ASSERT_TRUE(s.Terminal(1, {"--send", "close.txt", "--then-send", "data.txt", "--ack-timeout",
-                             "300", "--final-timeout", "300", "--max-retries", "1",
-                             "--transfer-retries", "0"}));
+  ASSERT_TRUE(
+      s.Terminal(1, {"--send", "close.txt", "--then-send", "data.txt", "--ack-timeout", "300",
+                     "--final-timeout", "300", "--max-retries", "1", "--transfer-retries", "0"}));
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("eins.dat")}});
   s.Port(2, {{Key(kS3, "Dateiname"), s.dir.File("zwei.dat")}});
   ASSERT_TRUE(s.Terminal(2, {"--send", "data.txt"}));

@@ -18,8 +18,8 @@ namespace quillon {
 namespace {
 
 using test::ChildProcess;
-using test::Key;
 using test::kBin;
+using test::Key;
 using test::kS2;
 using test::kS3;
 using test::kWaitMs;
@@ -90,8 +90,7 @@ TEST(ReceptionLifecycle, ALineThatDiesIsReportedOnceWaitsQuietlyAndReceivesWhenB
              {Key(kS2, "Header"), "0"},
              {Key(kS2, "Typzeichen"), "0"}});
   ASSERT_TRUE(s.StartReceiver());
-  ASSERT_TRUE(s.receiver.WaitForOutput("Schnittstelle wird geöffnet", kWaitMs))
-      << s.receiver.out();
+  ASSERT_TRUE(s.receiver.WaitForOutput("Schnittstelle wird geöffnet", kWaitMs)) << s.receiver.out();
 
   cable.Unplug();
   const std::string broken = "Die geöffnete Schnittstelle ist nicht mehr funktionstüchtig";

@@ -343,7 +343,8 @@ TEST(ReceptionModemFiles, APauseEndsATransferQuietlyFreesTheLineAndTheNextFileAr
   t.control->Start();
   ASSERT_TRUE(t.LogShows(1, "Schnittstelle wird geöffnet")) << t.Log(1);
   ChildProcess sender;
-  ASSERT_TRUE(StartSender(sender, "sz -q", terminal, t.dir, "gross.bin", AwkwardBytes(1024 * 1024)));
+  ASSERT_TRUE(
+      StartSender(sender, "sz -q", terminal, t.dir, "gross.bin", AwkwardBytes(1024 * 1024)));
   ASSERT_TRUE(relay->WaitHeld());
   ASSERT_TRUE(t.LogShows(1, "Empfange Datei gross.bin")) << t.Log(1);
 
@@ -377,7 +378,11 @@ TEST(ReceptionModemFiles, BehindAModemCallASilentAttemptIsFollowedByAnotherOne) 
   const struct {
     int protocol;
     std::string request;
-  } cases[] = {{2, "C"}, {3, "C"}, {4, "**\x18" "B01"}};
+  } cases[] = {{2, "C"},
+               {3, "C"},
+               {4,
+                "**\x18"
+                "B01"}};
   ThreadsOnLines t({2, 3, 4}, true);
   t.control->Start();
   // The modem answers the presence check and rings at once; the call needs no password.

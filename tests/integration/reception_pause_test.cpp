@@ -1,9 +1,8 @@
 // A receive thread's life beside its transfers: the send side borrowing its port (the thread
 // lets go of the line within one read time-out and takes it back), a thread given up at its stop,
 // and the program's end waking every wait.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -200,10 +199,10 @@ TEST_F(ThreadLifecycle, TheProgramsEndWakesAThreadWaitingWithoutLimit) {
 // its satellites hold is stored once, whether it came before or after the pause.
 TEST_F(ReceptionPause, ARunningRadioNetworkClosesForTheLenderAndStartsAgain) {
   test::ChildProcess sim;
-  ASSERT_TRUE(sim.Start({std::string(QUILLON_BIN_DIR) + "/quillon-sim", "satellites", "--pty",
-                         "--sat", "1,terms=1-2", "--sat", "2,terms=3-4", "--records", "3",
-                         "--term-id", "--counter", "--stay"},
-                        dir.path()));
+  ASSERT_TRUE(sim.Start(
+      {std::string(QUILLON_BIN_DIR) + "/quillon-sim", "satellites", "--pty", "--sat", "1,terms=1-2",
+       "--sat", "2,terms=3-4", "--records", "3", "--term-id", "--counter", "--stay"},
+      dir.path()));
   ASSERT_TRUE(sim.WaitForOutput("\n", kWaitMs));
   const std::string line = sim.out().substr(5, sim.out().find('\n') - 5);
   const int holder = open(line.c_str(), O_RDWR | O_NOCTTY);  // a real line stays when closed

@@ -30,9 +30,9 @@ using test::kS4;
 using test::kS5;
 using test::kS6;
 using test::kS8;
-using test::Station;
 using test::kWaitMs;
 using test::ReadBytes;
+using test::Station;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -65,12 +65,10 @@ TEST(Reception, RecordEndsHeaderAndTypeCharacterOnFourPorts) {
   }
   EXPECT_EQ(s.StopReceiver(), 0) << s.receiver.err();
   for (int port = 1; port <= 4; ++port) {
-    EXPECT_EQ(ReadBytes(s.dir.File("ziel" + std::to_string(port) + ".dat")),
-              cases[port - 1].bytes)
+    EXPECT_EQ(ReadBytes(s.dir.File("ziel" + std::to_string(port) + ".dat")), cases[port - 1].bytes)
         << "COM" << port;
   }
-  EXPECT_NE(s.receiver.out().find("(com1:) Daten in Datei"), std::string::npos)
-      << s.receiver.out();
+  EXPECT_NE(s.receiver.out().find("(com1:) Daten in Datei"), std::string::npos) << s.receiver.out();
   EXPECT_TRUE(std::filesystem::exists(s.dir.File("quillon_com1.log")));
   EXPECT_FALSE(std::filesystem::exists(s.dir.File("rxtmp1.dat")));
 }
@@ -85,9 +83,11 @@ TEST(Reception, TokensTargetNamesAndSequentialFiles) {
   ASSERT_TRUE(s.Terminal(1, {"--send", "tok.txt"}));
   ASSERT_TRUE(s.Terminal(2, {"--send", "seq.txt", "--transfers", "3"}));
   ASSERT_TRUE(s.Terminal(3, {"--send", "ini.txt"}));
-  s.Port(3, {{Key(kS3, "Dateiname"), s.dir.File("t3.dat")}, {Key(kS2, "Header"), "0"},
+  s.Port(3, {{Key(kS3, "Dateiname"), s.dir.File("t3.dat")},
+             {Key(kS2, "Header"), "0"},
              {Key(kS2, "Typzeichen"), "0"}});
-  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("t1.dat")}, {Key(kS2, "Header"), "0"},
+  s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("t1.dat")},
+             {Key(kS2, "Header"), "0"},
              {Key(kS2, "Typzeichen"), "0"}});
   s.Port(2, {{Key(kS3, "Dateiname"), s.dir.File("seq/d%lfd.dat")},
              {Key(kS3, "Dateimodus"), "2"},
@@ -176,7 +176,10 @@ TEST(Reception, TemporaryFileDeletedDuringTheTransferIsNotConfirmed) {
              {Key(kS2, "Header"), "0"},
              {Key(kS2, "Typzeichen"), "0"}});
   ASSERT_TRUE(s.StartReceiver());
-  ASSERT_TRUE(s.receiver.WaitForOutput("(com1:) Schnittstelle wird ge\xC3\xB6""ffnet", kWaitMs));
+  ASSERT_TRUE(
+      s.receiver.WaitForOutput("(com1:) Schnittstelle wird ge\xC3\xB6"
+                               "ffnet",
+                               kWaitMs));
   const std::string ack = "\x06";
   auto send = [&](const std::string& block) {
     line.Write(block);
@@ -301,9 +304,9 @@ TEST(Reception, FaultyLinesStoreEveryTransferExactlyOnce) {
   const std::string data = Lines(150, "Zeile ");
   WriteBytes(s.dir.File("viel.txt"), data);
   // COM1: corrupted, dropped and extra bytes; COM2: silence in the middle of transfers.
-  ASSERT_TRUE(s.Terminal(1, {"--send", "viel.txt", "--transfers", "2", "--fault-rate", "0.03",
-                             "--faults", "checksum,counter,drop,extra", "--seed", "11",
-                             "--ack-timeout", "1500"}));
+  ASSERT_TRUE(
+      s.Terminal(1, {"--send", "viel.txt", "--transfers", "2", "--fault-rate", "0.03", "--faults",
+                     "checksum,counter,drop,extra", "--seed", "11", "--ack-timeout", "1500"}));
   ASSERT_TRUE(s.Terminal(2, {"--send", "viel.txt", "--fault-rate", "0.03", "--faults", "silence",
                              "--seed", "3", "--ack-timeout", "1500", "--transfer-retries", "8"}));
   for (int port = 1; port <= 2; ++port) {
@@ -362,8 +365,8 @@ TEST(Reception, NoPlaceForTheDataMeansNoFinalAck) {
   // A file where the local store's directory should be: nothing can keep the data.
   WriteBytes(s.dir.File("Temp. Daten von COM1"), "im Weg");
   WriteBytes(s.dir.File("blockiert"), "auch im Weg");
-  ASSERT_TRUE(s.Terminal(1, {"--send", "x.txt", "--final-timeout", "1500",
-                             "--transfer-retries", "1"}));
+  ASSERT_TRUE(
+      s.Terminal(1, {"--send", "x.txt", "--final-timeout", "1500", "--transfer-retries", "1"}));
   s.Port(1, {{Key(kS3, "Dateiname"), s.dir.File("blockiert/ziel.dat")}});
   ASSERT_TRUE(s.StartReceiver());
   EXPECT_NE(s.TerminalDone(1), 0) << "the terminal must keep its data";
@@ -418,8 +421,8 @@ TEST(Reception, ModemCallWithPasswordAndRejectedCaller) {
   WriteBytes(s.dir.File("m.txt"), "per Modem\r\n");
   ASSERT_TRUE(s.Terminal(1, {"modem", "--ring-after", "1500", "--password", "Geheim@ACKNAK",
                              "--guard-time", "500", "--send", "m.txt"}));
-  ASSERT_TRUE(s.Terminal(2, {"modem", "--ring-after", "1500", "--password", "falsch",
-                             "--guard-time", "500"}));
+  ASSERT_TRUE(s.Terminal(
+      2, {"modem", "--ring-after", "1500", "--password", "falsch", "--guard-time", "500"}));
   for (int port = 1; port <= 2; ++port) {
     s.Port(port, {{Key(kS3, "Dateiname"), s.dir.File("modem" + std::to_string(port) + ".dat")},
                   {Key(kS2, "Header"), "0"},
@@ -455,18 +458,28 @@ TEST(Reception, LogbookOfAPortOutlivesTheProgram) {
   EXPECT_EQ(s.StopReceiver(), 0);
   const std::string logFile = s.dir.File("quillon_com1.log");
   const std::string first = ReadBytes(logFile);
-  EXPECT_NE(first.find("Schnittstelle wird ge\xC3\xB6""ffnet\r\n"), std::string::npos)
+  EXPECT_NE(first.find("Schnittstelle wird ge\xC3\xB6"
+                       "ffnet\r\n"),
+            std::string::npos)
       << "UTF-8 lines ending in CR LF: " << first;
   EXPECT_NE(first.find("abgespeichert"), std::string::npos) << first;
 
   // The next run starts with the lines of the last one; its terminal is gone.
   s.RemapOnly(1, s.dir.File("kein-geraet"));
   ASSERT_TRUE(s.StartReceiver());
-  ASSERT_TRUE(s.receiver.WaitForOutput("Fehler beim \xC3\x96""ffnen", kWaitMs)) << s.receiver.out();
+  ASSERT_TRUE(
+      s.receiver.WaitForOutput("Fehler beim \xC3\x96"
+                               "ffnen",
+                               kWaitMs))
+      << s.receiver.out();
   EXPECT_EQ(s.StopReceiver(), 0);
   const std::string second = ReadBytes(logFile);
   EXPECT_EQ(second.rfind(first.substr(0, first.size() - 2), 0), 0u) << second;
-  EXPECT_NE(second.find("\xC3\x96""ffnen", first.size()), std::string::npos) << second;
+  EXPECT_NE(second.find("\xC3\x96"
+                        "ffnen",
+                        first.size()),
+            std::string::npos)
+      << second;
 }
 
 }  // namespace

@@ -69,8 +69,9 @@ struct SimNetwork {
   // `simArgs` after "satellites --pty"; `sats` as {id, first terminal, last terminal}. Lines
   // carry the terminal number and a counter.
   bool Start(const std::vector<std::string>& simArgs, const std::vector<std::vector<int>>& sats) {
-    std::vector<std::string> argv = {kBin + "/quillon-sim", "satellites", "--pty", "--accepted",
-                                     dir.File("accepted"), "--log", dir.File("log")};
+    std::vector<std::string> argv = {kBin + "/quillon-sim", "satellites",         "--pty",
+                                     "--accepted",          dir.File("accepted"), "--log",
+                                     dir.File("log")};
     argv.insert(argv.end(), simArgs.begin(), simArgs.end());
     if (!sim.Start(argv, dir.path()) || !sim.WaitForOutput("\n", kWaitMs)) return false;
     if (sim.out().rfind("LINE ", 0) != 0) return false;
@@ -122,11 +123,11 @@ struct SimNetwork {
 
 struct DeliveryCase {
   const char* name;
-  const char* sat;       // the simulator's satellite 1, which covers terminal 3
-  const char* command;   // how the record goes to it: one frame "W" or "O", "2", "C"
-  size_t offers;         // times the record was offered to it
-  size_t accepted;       // times it took the record
-  size_t questions;      // delivery questions to it
+  const char* sat;      // the simulator's satellite 1, which covers terminal 3
+  const char* command;  // how the record goes to it: one frame "W" or "O", "2", "C"
+  size_t offers;        // times the record was offered to it
+  size_t accepted;      // times it took the record
+  size_t questions;     // delivery questions to it
   friend void PrintTo(const DeliveryCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -164,8 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
     SatLineThread, QueuedRecordDelivery,
     testing::Values(
         // Every "<DEL>" leaves it queued: offered again at the group's next turn and asked again.
-        DeliveryCase{"OneFrameFromBios62StaysWhileNotDelivered", "1,terms=1-4,deliver-after=2",
-                     "W", 3, 3, 3},
+        DeliveryCase{"OneFrameFromBios62StaysWhileNotDelivered", "1,terms=1-4,deliver-after=2", "W",
+                     3, 3, 3},
         DeliveryCase{"OpenSendCloseBeforeBios62", "1,bios=6.1,terms=1-4", "O", 1, 1, 1},
         // A refused record is not asked about and is offered again at the next turn.
         DeliveryCase{"RefusedStaysQueuedAndIsOfferedAgain", "1,terms=1-4,refuse=1", "W", 2, 1, 1}),
@@ -176,9 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
 // nothing is told wrong and nothing is queued in answer.
 TEST(SatLineThread, TerminalRecordsAndPingAfterADeliveryReachTheInbox) {
   SimNetwork net;
-  ASSERT_TRUE(net.Start({"--sat", "1,terms=3-3", "--records", "2", "--ping", "3:2", "--term-id",
-                         "--counter"},
-                        {{1, 3, 3}}))
+  ASSERT_TRUE(net.Start(
+      {"--sat", "1,terms=3-3", "--records", "2", "--ping", "3:2", "--term-id", "--counter"},
+      {{1, 3, 3}}))
       << net.sim.out() << net.sim.err();
   net.thread->QueueForTerminal(3, "Auftrag");
   net.thread->SetCycles(-1);

@@ -138,9 +138,9 @@ TEST(SatSearch, FindsEachAtItsRateAndConfiguresOnlyThoseOffTheLineRate) {
   EXPECT_EQ(b.found, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(Configured(b.Events()), "CONFIGURED 2 2 1-1 9600\n");
   // After an answer the next address starts at 9600 again; without one every rate is tried.
-  const std::vector<std::pair<int, int>> tested = {
-      {0, 9600}, {0, 19200}, {0, 38400}, {1, 9600}, {2, 9600}, {2, 19200},
-      {3, 9600}, {4, 9600},  {4, 19200}, {4, 38400}};
+  const std::vector<std::pair<int, int>> tested = {{0, 9600},  {0, 19200}, {0, 38400}, {1, 9600},
+                                                   {2, 9600},  {2, 19200}, {3, 9600},  {4, 9600},
+                                                   {4, 19200}, {4, 38400}};
   EXPECT_EQ(b.tested, tested);
   QuorbusLine line(b.port);
   EXPECT_EQ(line.StatusCheck(2), 0) << "satellite 2 now answers at the line's rate\n" << b.Log();

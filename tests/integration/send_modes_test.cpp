@@ -82,31 +82,87 @@ const std::string kLine97(97, 'x');
 
 std::vector<ModeCase> Cases() {
   return {
-      {"ChunksOf128", Mode::kMsComm, {}, "prog.bin", AllByteValues(300), 0, AllByteValues(300),
-       0},
+      {"ChunksOf128", Mode::kMsComm, {}, "prog.bin", AllByteValues(300), 0, AllByteValues(300), 0},
       {"EmptyReadOnlyFile", Mode::kMsComm, {}, "leer.bin", "", 0, "", 0, 0, true, true},
-      {"HexRecordsUpToEndRecord", Mode::kUph, {}, "ab.hex",
-       ":0400100001020304E6\r\n:02FF2000AABB77\r\n:00000001FF\r\n:zz\r\n", 0,
-       "AB      \n001001020304\nFF20AABB\n", 0},
-      {"HexLineTooLong", Mode::kUph, {}, "lang.hex",
-       ":0400100001020304E6\r\n" + std::string(100, '0') + "\r\n", rc::kSendLineTooLong, "-", 1,
+      {"HexRecordsUpToEndRecord",
+       Mode::kUph,
+       {},
+       "ab.hex",
+       ":0400100001020304E6\r\n:02FF2000AABB77\r\n:00000001FF\r\n:zz\r\n",
+       0,
+       "AB      \n001001020304\nFF20AABB\n",
+       0},
+      {"HexLineTooLong",
+       Mode::kUph,
+       {},
+       "lang.hex",
+       ":0400100001020304E6\r\n" + std::string(100, '0') + "\r\n",
+       rc::kSendLineTooLong,
+       "-",
+       1,
        2},
-      {"HexLineNoRecord", Mode::kUph, {}, "kurz.hex", ":04001000010203\r\n", rc::kBadHexRecord,
-       "-", 1, 1},
-      {"LinesWithAck", Mode::kDl, {}, "t.txt", "Zeile 1\r\nZeile 2\n" + kLine97 + "\r\n", 0,
-       "Zeile 1\r\nZeile 2\r\n" + kLine97 + "\r\n", 0},
-      {"LinesWithoutFirstAck", Mode::kDl, {"--no-first-ack"}, "t.txt", "A\r\nB\r\nC\r\n", 0,
-       "A\r\nB\r\nC\r\n", 0, 0, false},
+      {"HexLineNoRecord",
+       Mode::kUph,
+       {},
+       "kurz.hex",
+       ":04001000010203\r\n",
+       rc::kBadHexRecord,
+       "-",
+       1,
+       1},
+      {"LinesWithAck",
+       Mode::kDl,
+       {},
+       "t.txt",
+       "Zeile 1\r\nZeile 2\n" + kLine97 + "\r\n",
+       0,
+       "Zeile 1\r\nZeile 2\r\n" + kLine97 + "\r\n",
+       0},
+      {"LinesWithoutFirstAck",
+       Mode::kDl,
+       {"--no-first-ack"},
+       "t.txt",
+       "A\r\nB\r\nC\r\n",
+       0,
+       "A\r\nB\r\nC\r\n",
+       0,
+       0,
+       false},
       {"EmptyLineEndsTheSend", Mode::kDl, {}, "t.txt", "A\r\n\r\nB\r\n", 0, "A\r\n", 0},
       {"EmptyFirstLineSendsNothing", Mode::kDl, {}, "t.txt", "\r\nA\r\n", 0, "", 0},
-      {"LineTooLong", Mode::kDl, {}, "t.txt", "A\r\n" + kLine97 + "y\r\n", rc::kSendLineTooLong,
-       "", 0, 2},
-      {"CancelChunks", Mode::kMsComm, {"--silent-after", "1"}, "p.bin", AllByteValues(1000),
-       rc::kAborted, "-", 1},
-      {"CancelRecords", Mode::kUph, {"--silent-after", "2"}, "c.hex",
-       ":0100000001FE\r\n:0100010002FC\r\n:0100020003FA\r\n", rc::kAborted, "-", 1},
-      {"CancelLines", Mode::kDl, {"--silent-after", "1"}, "t.txt", "A\r\nB\r\nC\r\n",
-       rc::kAborted, "-", 1},
+      {"LineTooLong",
+       Mode::kDl,
+       {},
+       "t.txt",
+       "A\r\n" + kLine97 + "y\r\n",
+       rc::kSendLineTooLong,
+       "",
+       0,
+       2},
+      {"CancelChunks",
+       Mode::kMsComm,
+       {"--silent-after", "1"},
+       "p.bin",
+       AllByteValues(1000),
+       rc::kAborted,
+       "-",
+       1},
+      {"CancelRecords",
+       Mode::kUph,
+       {"--silent-after", "2"},
+       "c.hex",
+       ":0100000001FE\r\n:0100010002FC\r\n:0100020003FA\r\n",
+       rc::kAborted,
+       "-",
+       1},
+      {"CancelLines",
+       Mode::kDl,
+       {"--silent-after", "1"},
+       "t.txt",
+       "A\r\nB\r\nC\r\n",
+       rc::kAborted,
+       "-",
+       1},
   };
 }
 
@@ -123,8 +179,8 @@ TEST_P(SendModes, TerminalGetsExactlyTheModesData) {
   const char* option = c.mode == Mode::kMsComm ? "--receive-mscomm"
                        : c.mode == Mode::kUph  ? "--receive-uph"
                                                : "--receive-dl";
-  std::vector<std::string> argv = {std::string(QUILLON_BIN_DIR) + "/quillon-sim", "--pty",
-                                   option, "got"};
+  std::vector<std::string> argv = {std::string(QUILLON_BIN_DIR) + "/quillon-sim", "--pty", option,
+                                   "got"};
   argv.insert(argv.end(), c.simArgs.begin(), c.simArgs.end());
   ChildProcess sim;
   ASSERT_TRUE(sim.Start(argv, dir.path()) && sim.WaitForOutput("\n", kWaitMs)) << sim.err();
@@ -137,16 +193,15 @@ TEST_P(SendModes, TerminalGetsExactlyTheModesData) {
   Outcome o;
   switch (c.mode) {
     case Mode::kMsComm:
-      o = SendOver<TOrvMsComm>(sim, file, cancelling ? std::function<void(TOrvMsComm&)>(cancel)
-                                                      : nullptr);
+      o = SendOver<TOrvMsComm>(sim, file,
+                               cancelling ? std::function<void(TOrvMsComm&)>(cancel) : nullptr);
       break;
     case Mode::kUph:
       o = SendOver<TOrvUph>(sim, file,
                             cancelling ? std::function<void(TOrvUph&)>(cancel) : nullptr);
       break;
     case Mode::kDl:
-      o = SendOver<TOrvDL>(sim, file,
-                           cancelling ? std::function<void(TOrvDL&)>(cancel) : nullptr);
+      o = SendOver<TOrvDL>(sim, file, cancelling ? std::function<void(TOrvDL&)>(cancel) : nullptr);
       break;
   }
   EXPECT_EQ(o.result, c.result);

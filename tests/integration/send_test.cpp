@@ -230,8 +230,7 @@ TEST_P(SendThreadHeldPort, FailsOrEndsOnCancel) {
     EXPECT_EQ(sender.Message(), "") << "a cancel is no failure to tell";
     // The borrow stops waiting too (well below its 10 s) and gives the port back while the
     // thread still holds it, so starting or stopping reception need not wait for it.
-    EXPECT_EQ(givenBack.get_future().wait_for(std::chrono::seconds(5)),
-              std::future_status::ready);
+    EXPECT_EQ(givenBack.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
   } else {
     ASSERT_TRUE(sender.WaitIdle(kWaitMs));
     EXPECT_EQ(sender.Message(), Format(txt::kSendPortNotReleased, 1)) << "not a failed transfer";
@@ -280,10 +279,10 @@ TEST_P(SendThreadXyz, SendsIntoLrzsz) {
   WriteBytes(dir.File("datei.bin"), content);
   ASSERT_EQ(mkdir(dir.File("in").c_str(), 0755), 0);
   test::ChildProcess peer;
-  ASSERT_TRUE(peer.Start({"/bin/sh", "-c",
-                          std::string("exec ") + c.receiver + " <" + theirs.path() + " >" +
-                              theirs.path()},
-                         dir.File("in")));
+  ASSERT_TRUE(
+      peer.Start({"/bin/sh", "-c",
+                  std::string("exec ") + c.receiver + " <" + theirs.path() + " >" + theirs.path()},
+                 dir.File("in")));
 
   test::RecordingSink sink;
   auto env = std::make_shared<ReceptionEnv>(sink);

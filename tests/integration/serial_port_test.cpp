@@ -1,7 +1,6 @@
 // The port object on a pseudo-terminal line, the test playing the far end byte by byte.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>

@@ -221,9 +221,8 @@ TEST(SimSend, MissingFinalAckRepeatsTheWholeTransfer) {
 TEST(SimSend, RepetitionsUsedUpFailTheTransfer) {
   SimLine blocks;
   WriteBytes(blocks.dir.File("f.txt"), "AB\n");
-  ASSERT_TRUE(blocks.StartOpen(
-      {"--send", "f.txt", "--header", "H", "--ack-timeout", "100", "--max-retries", "2",
-       "--transfer-retries", "0"}));
+  ASSERT_TRUE(blocks.StartOpen({"--send", "f.txt", "--header", "H", "--ack-timeout", "100",
+                                "--max-retries", "2", "--transfer-retries", "0"}));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(blocks.ReadFrame(), "-011H00A\r") << i;
   EXPECT_EQ(blocks.child.Wait(kWaitMs), 1);
   EXPECT_NE(blocks.child.err().find("nach 2 Wiederholungen nicht angenommen"), std::string::npos)

@@ -2,8 +2,8 @@
 // answers to a stop, a silent sender, a taken target and file names that point elsewhere.
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/eventfd.h>
 #include <gtest/gtest.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <random>
@@ -175,7 +175,8 @@ const xyz::XyTimings kShortWaits{200, 200, 3};
 // master with hand-built bytes.
 class SlaveLine {
  public:
-  explicit SlaveLine(const PtyPair& pty) : fd_(open(pty.path().c_str(), O_RDWR | O_NOCTTY)), line_(fd_) {}
+  explicit SlaveLine(const PtyPair& pty)
+      : fd_(open(pty.path().c_str(), O_RDWR | O_NOCTTY)), line_(fd_) {}
   ~SlaveLine() { close(fd_); }
   xyz::FdLine& operator*() { return line_; }
 
@@ -187,8 +188,9 @@ const xyz::Progress kGoOn = [](int32_t, int32_t, const uint8_t*, int32_t) { retu
 
 std::string Frame(uint8_t number, const std::string& data, uint8_t pad) {
   uint8_t frame[xyz::kMaxFrame];
-  const size_t length = xyz::BuildFrame(number, reinterpret_cast<const uint8_t*>(data.data()),
-                                        data.size(), data.size(), xyz::CheckKind::kCrc16, pad, frame);
+  const size_t length =
+      xyz::BuildFrame(number, reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                      data.size(), xyz::CheckKind::kCrc16, pad, frame);
   return std::string(reinterpret_cast<char*>(frame), length);
 }
 
@@ -200,7 +202,8 @@ TEST(XyModemFaults, DamagedLineRecoversToTheSameFile) {
   const xyz::XyTimings quickPurge{3000, 200, 10};
   for (const bool batch : {false, true}) {
     for (const bool lrzszSends : {true, false}) {
-      SCOPED_TRACE(std::string(batch ? "Y-Modem" : "X-Modem") + (lrzszSends ? " from lrzsz" : " from ours"));
+      SCOPED_TRACE(std::string(batch ? "Y-Modem" : "X-Modem") +
+                   (lrzszSends ? " from lrzsz" : " from ours"));
       TempDir dir;
       WriteBytes(dir.File("data"), data);
       PtyPair senderLine;
@@ -224,8 +227,9 @@ TEST(XyModemFaults, DamagedLineRecoversToTheSameFile) {
       }
       xyz::FdLine line(receiving);
       std::string senderName;
-      const int received = batch ? xyz::YmodemReceive(line, dir.File("got"), senderName, kGoOn, quickPurge)
-                                 : xyz::XmodemReceive(line, dir.File("got"), kGoOn, quickPurge);
+      const int received =
+          batch ? xyz::YmodemReceive(line, dir.File("got"), senderName, kGoOn, quickPurge)
+                : xyz::XmodemReceive(line, dir.File("got"), kGoOn, quickPurge);
       if (sender.joinable()) sender.join();
       if (lrzszSends) {
         EXPECT_EQ(peer.Wait(20000), 0) << peer.err();
@@ -277,7 +281,8 @@ TEST(XyModemReceiver, TakenTargetIsRefusedAndLeftAsItWas) {
   WriteBytes(dir.File("got"), "keep");
   std::string senderName;
   EXPECT_EQ(xyz::XmodemReceive(line, dir.File("got"), kGoOn, kShortWaits), xyz::kFailed);
-  EXPECT_EQ(xyz::YmodemReceive(line, dir.File("got"), senderName, kGoOn, kShortWaits), xyz::kFailed);
+  EXPECT_EQ(xyz::YmodemReceive(line, dir.File("got"), senderName, kGoOn, kShortWaits),
+            xyz::kFailed);
   EXPECT_EQ(ReadBytes(dir.File("got")), "keep");
 }
 
@@ -291,13 +296,14 @@ TEST(XyModemReceiver, SenderNamesPointingElsewhereOnlyFillTheTarget) {
     TempDir dir;
     PtyPair pty;
     SlaveLine slave(pty);
-  xyz::FdLine& line = *slave;
+    xyz::FdLine& line = *slave;
     const std::vector<uint8_t> header = xyz::BuildFileHeader(c.given, 5, 0);
     pty.Write(Frame(0, std::string(header.begin(), header.end()), 0) +
               Frame(1, std::string("hello") + std::string(123, '\x1a'), 0x1a) + "\x04\x04" +
               Frame(0, std::string(128, '\0'), 0));
     std::string senderName;
-    EXPECT_EQ(xyz::YmodemReceive(line, dir.File("got"), senderName, kGoOn, kShortWaits), xyz::kDone);
+    EXPECT_EQ(xyz::YmodemReceive(line, dir.File("got"), senderName, kGoOn, kShortWaits),
+              xyz::kDone);
     EXPECT_EQ(senderName, c.expected);
     EXPECT_EQ(ReadBytes(dir.File("got")), "hello");
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"got"});

@@ -54,7 +54,9 @@ void FaultRelay::Run() {
     }
     if (fds[1].revents & POLLIN) {
       const ssize_t n = read(sink_, buffer, sizeof buffer);
-      if (n <= 0 || !WriteAll(source_, std::string(reinterpret_cast<char*>(buffer), static_cast<size_t>(n)))) return;
+      if (n <= 0 ||
+          !WriteAll(source_, std::string(reinterpret_cast<char*>(buffer), static_cast<size_t>(n))))
+        return;
     }
   }
 }

@@ -48,11 +48,10 @@ FtpServer::FtpServer(FtpServerOptions options) {
   std::filesystem::create_directories(home());
   const std::string script = dir_.File("ftp_server.py");
   WriteBytes(script, kServerScript);
-  const bool started =
-      child_.Start({"/usr/bin/python3", script, home(), user_, password_,
-                    options.refuseType ? "1" : "0", std::to_string(options.uploadBytesPerSecond),
-                    options.readOnly ? "1" : "0"},
-                   dir_.path());
+  const bool started = child_.Start(
+      {"/usr/bin/python3", script, home(), user_, password_, options.refuseType ? "1" : "0",
+       std::to_string(options.uploadBytesPerSecond), options.readOnly ? "1" : "0"},
+      dir_.path());
   if (!started || !child_.WaitForOutput("\n", kStartTimeoutMs)) return;
   const auto at = child_.out().find("PORT ");
   if (at != std::string::npos) port_ = std::stoi(child_.out().substr(at + 5));

@@ -10,9 +10,9 @@
 namespace quillon::test {
 
 struct FtpServerOptions {
-  bool refuseType = false;         // every TYPE gets "504"
-  int uploadBytesPerSecond = 0;    // 0: as fast as it comes
-  bool readOnly = false;           // the user may list but not store
+  bool refuseType = false;       // every TYPE gets "504"
+  int uploadBytesPerSecond = 0;  // 0: as fast as it comes
+  bool readOnly = false;         // the user may list but not store
 };
 
 class FtpServer {

@@ -21,7 +21,7 @@ long long NowMs() { return static_cast<long long>(Clock()); }
 PtyPair::PtyPair() {
   char name[256] = {};
   if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
-  termios tio {};
+  termios tio{};
   tcgetattr(master_, &tio);
   cfmakeraw(&tio);
   tcsetattr(master_, TCSANOW, &tio);

@@ -83,8 +83,8 @@ class Station {
     WriteBytes(dir.File("quillon.ini"), ini_);
     std::vector<std::string> argv = {dir.File("quillon"), "/headless"};
     argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
-    running_ = receiver.Start(argv, dir.path(),
-                              {"XDG_RUNTIME_DIR=" + dir.path(), "HOME=" + dir.path()});
+    running_ =
+        receiver.Start(argv, dir.path(), {"XDG_RUNTIME_DIR=" + dir.path(), "HOME=" + dir.path()});
     return running_;
   }
 

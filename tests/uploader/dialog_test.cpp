@@ -3,19 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QComboBox>
-#include <QPlainTextEdit>
-#include <QTimer>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <chrono>
 #include <thread>
 
@@ -63,14 +63,18 @@ class DialogTest : public testing::Test {
   }
   void TearDown() override {
     dialog.reset();
-    if (oldConfig_.isEmpty()) qunsetenv("XDG_CONFIG_HOME");
-    else qputenv("XDG_CONFIG_HOME", oldConfig_);
+    if (oldConfig_.isEmpty())
+      qunsetenv("XDG_CONFIG_HOME");
+    else
+      qputenv("XDG_CONFIG_HOME", oldConfig_);
   }
 
   SollexDialog& Make(const CommandLine& line = {}) {
     dialog = std::make_unique<SollexDialog>(line);
     dialog->messageHook = [this](QMessageBox::Icon icon, const QString& caption,
-                                 const QString& text) { boxes.push_back({icon, caption, text}); };
+                                 const QString& text) {
+      boxes.push_back({icon, caption, text});
+    };
     dialog->remapFile = QString::fromStdString(dir.File("ComRemap.ini"));
     return *dialog;
   }
@@ -411,8 +415,10 @@ TEST_F(DialogTest, ComSettingsHelpTextAndAboutBox) {
     QTimer::singleShot(100, [&, shot] {
       QWidget* modal = QApplication::activeModalWidget();
       if (!modal) return;
-      if (auto* text = modal->findChild<QPlainTextEdit*>("helpText")) shown = text->toPlainText();
-      else shown = modal->windowTitle();
+      if (auto* text = modal->findChild<QPlainTextEdit*>("helpText"))
+        shown = text->toPlainText();
+      else
+        shown = modal->windowTitle();
       Shot(shot);
       if (const char* where = std::getenv("QUILLON_SCREENSHOTS"))
         modal->grab().save(QString("%1/%2.png").arg(where, shot));

@@ -191,8 +191,8 @@ TEST(HexTransfer, BankSetSendsEachBankAfterItsOwnHandshakeWithAPauseAfterEach) {
 TEST(HexTransfer, LastLineWithoutLineEndAndLongLinesInPiecesOf255) {
   Line line;
   const std::string longLine(300, 'B');
-  WriteBytes(line.dir.File("odd.hex"), "AAA\r\n" + longLine + "\n" + std::string(255, 'C') +
-                                           "\nDDD");
+  WriteBytes(line.dir.File("odd.hex"),
+             "AAA\r\n" + longLine + "\n" + std::string(255, 'C') + "\nDDD");
   RunHexTransfer(line.Job("odd.hex"));
   line.WaitForSim();
   EXPECT_EQ(ReadBytes(line.received()), "AAA\n" + std::string(255, 'B') + "\n" +
@@ -252,8 +252,8 @@ TEST(HexTransfer, NoAckAfterFiftyReadsEndsWithTimeOut) {
 
 TEST(HexTransfer, PortAndFileFailuresAreReportedWithTheirCodes) {
   TempDir dir;
-  WriteBytes(dir.File("ComRemap.ini"), "[Remap]\nCOM1=/nonexistent/tty\nCOM2=" + dir.File("x") +
-                                           "\n");
+  WriteBytes(dir.File("ComRemap.ini"),
+             "[Remap]\nCOM1=/nonexistent/tty\nCOM2=" + dir.File("x") + "\n");
   std::vector<Report> reports;
   UploadJob job;
   job.remapFile = dir.File("ComRemap.ini");
@@ -306,7 +306,9 @@ TEST(HexFile, PiecesAndBankFiles) {
 }
 
 TEST(ScriptFormat, EnvelopeClockEndAndFrames) {
-  EXPECT_EQ(Envelope("AB"), std::string("\x02\x01" "AB\x03" "89\r"));
+  EXPECT_EQ(Envelope("AB"), std::string("\x02\x01"
+                                        "AB\x03"
+                                        "89\r"));
   EXPECT_EQ(Envelope("").size(), 6u);
   std::tm t{};
   t.tm_year = 2026 - 1900;
@@ -319,11 +321,11 @@ TEST(ScriptFormat, EnvelopeClockEndAndFrames) {
   EXPECT_EQ(EndPayload(), kEsc + "B" + kEsc);
   EXPECT_EQ(HandshakeString(1), "*b8#");
 
-  const std::string file = "head\r\n" + kEsc + "A1" + kEsc + kEsc + "B2" + kEsc + kEsc + "C3" +
-                           kEsc + "\r\n";
+  const std::string file =
+      "head\r\n" + kEsc + "A1" + kEsc + kEsc + "B2" + kEsc + kEsc + "C3" + kEsc + "\r\n";
   EXPECT_EQ(CountFrameJoints(file), 2);  // three frames, two joints
-  EXPECT_EQ(SplitFrames(file), (std::vector<std::string>{kEsc + "A1" + kEsc, kEsc + "B2" + kEsc,
-                                                         kEsc + "C3" + kEsc}));
+  EXPECT_EQ(SplitFrames(file),
+            (std::vector<std::string>{kEsc + "A1" + kEsc, kEsc + "B2" + kEsc, kEsc + "C3" + kEsc}));
   EXPECT_EQ(CountFrameJoints(kEsc + "A" + kEsc + "\n" + kEsc + "B" + kEsc), 0);
   EXPECT_EQ(SplitFrames("no frames"), std::vector<std::string>{});
 }

@@ -14,7 +14,7 @@ bool Mark(const std::vector<Signal>& signals, double us) {
     const std::size_t byte = n / 10;
     const std::size_t bit = n % 10;
     if (byte >= s.bytes.size() || bit == 9) continue;  // idle or stop bit: mark
-    if (bit == 0) return false;                         // start bit
+    if (bit == 0) return false;                        // start bit
     if (((static_cast<unsigned char>(s.bytes[byte]) >> (bit - 1)) & 1) == 0) return false;
   }
   return true;

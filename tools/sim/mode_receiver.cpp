@@ -142,10 +142,14 @@ bool ReceiveInSendMode(Session& s) {
   // The other side has the line open: what it sends from now on is taken.
   Say("READY");
   switch (s.options.sendMode) {
-    case SendMode::kMsComm: return ReceiveChunks(s);
-    case SendMode::kUph: return ReceiveRecords(s);
-    case SendMode::kDl: return ReceiveLines(s);
-    case SendMode::kNone: break;
+    case SendMode::kMsComm:
+      return ReceiveChunks(s);
+    case SendMode::kUph:
+      return ReceiveRecords(s);
+    case SendMode::kDl:
+      return ReceiveLines(s);
+    case SendMode::kNone:
+      break;
   }
   return true;
 }

@@ -22,9 +22,7 @@ std::string ReplyFrame(std::uint8_t address, std::string_view data, bool withAck
   return withAck ? std::string(1, kAck) + frame : frame;
 }
 
-char DigitsByte(int value) {
-  return static_cast<char>(128 + (value % 10) * 10 + value / 10);
-}
+char DigitsByte(int value) { return static_cast<char>(128 + (value % 10) * 10 + value / 10); }
 
 std::string DecodeDigits(std::string_view line) {
   std::string out;

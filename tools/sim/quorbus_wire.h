@@ -20,8 +20,7 @@ inline constexpr char kEsc = 0x1B;
 inline constexpr std::size_t kMaxFrame = 255;
 
 // A reply frame with `data` for `address`; `badChecksum` spoils the checksum on purpose.
-std::string ReplyFrame(std::uint8_t address, std::string_view data, bool withAck,
-                       bool badChecksum);
+std::string ReplyFrame(std::uint8_t address, std::string_view data, bool withAck, bool badChecksum);
 
 // The byte (128 and above) that a terminal sends for the two decimal digits of `value`
 // (0..99): the receiver turns byte b into ((b-128) mod 10)*10 + (b-128) div 10.

@@ -217,7 +217,8 @@ const char* SatHelpText() {
          "                        Zeilen seiner Terminals nur, während er pollt; ein\n"
          "                        stationäres Terminal hat seine von Anfang an\n"
          "  --burst N             Zeilen je Terminal, die bei jedem Start des Pollings (\"3\"/\n"
-         "                        \"3$\") in den Puffer des Satelliten kommen (Vorgabe 1, 0: alle)\n"
+         "                        \"3$\") in den Puffer des Satelliten kommen (Vorgabe 1, 0: "
+         "alle)\n"
          "  --term-id             jede Zeile beginnt mit der 3-stelligen Terminalnummer\n"
          "  --counter             danach ein 2-stelliger Zähler je Terminal: 02, 03, ... 99, 01;\n"
          "                        er rückt je Feld der Zeile weiter\n"
@@ -227,16 +228,19 @@ const char* SatHelpText() {
          "  --record-text MUSTER  Text eines Datensatzes (Vorgabe \"T{T}R{N}\"): {T} wird zur\n"
          "                        3-stelligen Terminalnummer, {N} zur Nummer des Datensatzes;\n"
          "                        \"|\" trennt Felder; nur druckbare 7-Bit-Zeichen\n"
-         "  --restart T:K         Terminal T sendet seinen Datensatz K mit Zähler \"-1\" und zählt\n"
+         "  --restart T:K         Terminal T sendet seinen Datensatz K mit Zähler \"-1\" und "
+         "zählt\n"
          "                        danach neu (braucht --counter)\n"
          "  --ping T:K            Terminal T sendet vor seinem Datensatz K eine Zeile mit Zähler\n"
          "                        \"00\": \"PING\" und der Zahl nach dem zuletzt zugestellten\n"
          "                        Zähler (\"00\" ohne Zustellung) (braucht --counter)\n"
          "\n"
-         "Antworten: \"0*\" sendet die gespeicherten Zeilen einzeln (die erste mit ACK, jede weitere\n"
+         "Antworten: \"0*\" sendet die gespeicherten Zeilen einzeln (die erste mit ACK, jede "
+         "weitere\n"
          "nach einem ACK des PCs), dann \"<EOF>\" (Satellit) bzw. \"<EOT>\" (stationäres\n"
          "Terminal, dessen erste Zeile \"KOPF <Nr>\" ist); erst \"1*\" nach einem vollständigen\n"
-         "Lesen löscht sie. \"O\"/\"2\"/\"C\" und \"W\" nehmen Datensätze für Terminals im Bereich\n"
+         "Lesen löscht sie. \"O\"/\"2\"/\"C\" und \"W\" nehmen Datensätze für Terminals im "
+         "Bereich\n"
          "an; \"L\" stellt Adresse, Bereich und Baudrate um (geantwortet wird noch mit der\n"
          "alten Rate); sonst \"<ACK>\", \"8\" gibt \"SAT<ID>\" bzw. \"TERM<Nr>\", Unbekanntes\n"
          "\"<NAK>\". Falsche Rahmen und unbekannte Adressen bleiben ohne Antwort.\n"
@@ -253,8 +257,10 @@ const char* SatHelpText() {
          "                        \"<ID> <Terminal> <Text>\"\n"
          "  --confirmed DATEI     je mit \"1*\" übernommener Zeile eine Zeile \"<ID> <Zeile>\",\n"
          "                        Bytes ab 128 in Ziffern umgesetzt\n"
-         "  --log DATEI           jede Anfrage und Antwort mit Zeit: \"<Zeit> RX <Adresse> <Text>\",\n"
-         "                        \"<Zeit> TX <Adresse> <Daten>\", \"<Zeit> RAWACK\", \"<Zeit> BAD\n"
+         "  --log DATEI           jede Anfrage und Antwort mit Zeit: \"<Zeit> RX <Adresse> "
+         "<Text>\",\n"
+         "                        \"<Zeit> TX <Adresse> <Daten>\", \"<Zeit> RAWACK\", \"<Zeit> "
+         "BAD\n"
          "                        <Grund>\", \"<Zeit> POLLING <ID> ON|OFF\", \"<Zeit> DEAF <ID>\n"
          "                        <Rate des PCs>\", \"<Zeit> NOISE <was beim PC ankommt>\"\n"
          "\n"
@@ -330,8 +336,9 @@ bool ParseSatOptions(int argc, char** argv, SatOptions& o, std::string& error) {
     } else if (arg == "--record-text") {
       if (!value(o.recordText)) return false;
       if (!IsRecordPattern(o.recordText)) {
-        error = "Ungültiges Muster für --record-text (druckbare 7-Bit-Zeichen, höchstens 200 "
-                "nach dem Einsetzen, keine leeren Felder, kein <EOF>/<EOT>)";
+        error =
+            "Ungültiges Muster für --record-text (druckbare 7-Bit-Zeichen, höchstens 200 "
+            "nach dem Einsetzen, keine leeren Felder, kein <EOF>/<EOT>)";
         return false;
       }
     } else if (arg == "--restart" || arg == "--ping") {

@@ -9,24 +9,24 @@ namespace sim {
 
 // Faults of one station, counted by the requests addressed to it (the first request is 1).
 struct StationFaults {
-  bool muteAll = false;          // never answers
-  long muteFirst = 0;            // leaves requests 1..muteFirst unanswered
-  long muteFrom = 0;             // answers nothing from this request on (0: never)
-  long offlineFrom = 0;          // offline for requests offlineFrom..offlineTo, then back
+  bool muteAll = false;  // never answers
+  long muteFirst = 0;    // leaves requests 1..muteFirst unanswered
+  long muteFrom = 0;     // answers nothing from this request on (0: never)
+  long offlineFrom = 0;  // offline for requests offlineFrom..offlineTo, then back
   long offlineTo = 0;
   std::vector<long> badChecksum;  // numbers of its reply frames sent with a wrong checksum
 };
 
 struct SatelliteSetup {
-  int id = 0;                  // 1..99, on the wire id + 100
-  std::string bios = "6.2";    // major digit, '.', minor digits
+  int id = 0;                // 1..99, on the wire id + 100
+  std::string bios = "6.2";  // major digit, '.', minor digits
   int firstTerm = 1;
   int lastTerm = 16;
-  int switching = 0;           // replies showing "<SYS>"/"<RUN>" after each stop of polling
-  int deliverAfter = 0;        // "D" questions answered "<DEL>" before "<ACK>"
-  int refuse = 0;              // records for terminals ("O"/"W") answered "<NAK>" first
-  int rate = 0;                // the only rate it hears and sends at; 0: any, until an "L"
-  int delayMs = 0;             // waits this long before each reply
+  int switching = 0;     // replies showing "<SYS>"/"<RUN>" after each stop of polling
+  int deliverAfter = 0;  // "D" questions answered "<DEL>" before "<ACK>"
+  int refuse = 0;        // records for terminals ("O"/"W") answered "<NAK>" first
+  int rate = 0;          // the only rate it hears and sends at; 0: any, until an "L"
+  int delayMs = 0;       // waits this long before each reply
   StationFaults faults;
 };
 

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "air.h"
-
 #include "output.h"
 #include "quorbus_wire.h"
 #include "sat_network.h"
@@ -82,7 +81,10 @@ struct Answer {
 class Conversation {
  public:
   Conversation(Line& line, const SatOptions& options, SatNetwork& network, SatReport& report)
-      : line_(line), reader_(line), writer_(line, options.pace, options.baud), network_(network),
+      : line_(line),
+        reader_(line),
+        writer_(line, options.pace, options.baud),
+        network_(network),
         report_(report) {}
 
   // Answers requests until the line ends; returns why it ended.

@@ -88,8 +88,7 @@ bool Hold(Session& s, int accepted) {
     std::uint8_t b = 0;
     const Io io = s.line.ReadByte(Clock::time_point::max(), b);
     if (io != Io::kOk) {
-      return s.Fail("nach Block " + std::to_string(accepted) + " angehalten, dann " +
-                    Describe(io));
+      return s.Fail("nach Block " + std::to_string(accepted) + " angehalten, dann " + Describe(io));
     }
   }
 }
@@ -115,8 +114,7 @@ std::vector<std::string> SplitIntoBlocks(std::string_view content) {
 }
 
 bool SendTransfer(Session& s, std::string_view header, const std::vector<std::string>& blocks,
-                  const std::function<bool()>& beforeRound, TransferCounts& counts,
-                  int holdAfter) {
+                  const std::function<bool()>& beforeRound, TransferCounts& counts, int holdAfter) {
   counts = TransferCounts{};
   const std::size_t beforeEnd = blocks.size() + 1;  // the header block and the data blocks
   if (holdAfter > 0 && static_cast<std::size_t>(holdAfter) > beforeEnd) {
@@ -142,8 +140,8 @@ bool SendTransfer(Session& s, std::string_view header, const std::vector<std::st
       return true;
     }
   }
-  return s.Fail("Die Übertragung wurde auch nach " +
-                std::to_string(s.options.transferRetries) + " Wiederholungen nicht bestätigt");
+  return s.Fail("Die Übertragung wurde auch nach " + std::to_string(s.options.transferRetries) +
+                " Wiederholungen nicht bestätigt");
 }
 
 }  // namespace sim

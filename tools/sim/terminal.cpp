@@ -49,7 +49,8 @@ bool Receive(Session& s, const std::string& file) {
 // One more transfer after the receptions, such as the data that follows a command exchange.
 bool SendAfter(Session& s) {
   std::ifstream in(s.options.thenSendFile, std::ios::binary);
-  if (!in.is_open()) return s.Fail("Datei " + s.options.thenSendFile + " kann nicht gelesen werden");
+  if (!in.is_open())
+    return s.Fail("Datei " + s.options.thenSendFile + " kann nicht gelesen werden");
   // The other side may just be opening its line again, after a send of its own.
   const Io io = s.line.WaitForPeer(s.options.openTimeoutMs);
   if (io != Io::kOk) return s.Fail("Warten auf die Leitung: " + Describe(io));

@@ -62,8 +62,8 @@ FeedLine TerminalFeed::Next() {
     return FeedLine{raw, quorbus::DecodeDigits(raw)};
   }
   ++made_;
-  const std::string data = ReplaceAll(ReplaceAll(style_.pattern, "{T}", ThreeDigits(term_)),
-                                      "{N}", std::to_string(record));
+  const std::string data = ReplaceAll(ReplaceAll(style_.pattern, "{T}", ThreeDigits(term_)), "{N}",
+                                      std::to_string(record));
   std::string counterText;
   if (restartAt_.count(record) > 0) {
     counterText = "-1";

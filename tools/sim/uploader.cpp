@@ -19,10 +19,14 @@ constexpr std::size_t kMaxLine = 4096;
 
 int RateFor(char c) {
   switch (c) {
-    case '6': return 19200;
-    case '8': return 38400;
-    case '9': return 57600;
-    default: return 0;
+    case '6':
+      return 19200;
+    case '8':
+      return 38400;
+    case '9':
+      return 57600;
+    default:
+      return 0;
   }
 }
 
@@ -39,12 +43,14 @@ class Target {
   bool Run() {
     if (!s_.options.receivedFile.empty()) {
       out_.open(s_.options.receivedFile, std::ios::binary | std::ios::trunc);
-      if (!out_) return s_.Fail("Datei " + s_.options.receivedFile + " kann nicht geschrieben werden");
+      if (!out_)
+        return s_.Fail("Datei " + s_.options.receivedFile + " kann nicht geschrieben werden");
     }
     for (;;) {
       std::uint8_t byte = 0;
-      const auto limit = rate_ == kStartRate ? Clock::time_point::max()
-                                             : Clock::now() + std::chrono::milliseconds(kRateResetMs);
+      const auto limit = rate_ == kStartRate
+                             ? Clock::time_point::max()
+                             : Clock::now() + std::chrono::milliseconds(kRateResetMs);
       const Io io = s_.line.ReadByte(limit, byte);
       if (io == Io::kTimeout) {
         SwitchRate(kStartRate);
@@ -111,8 +117,10 @@ class Target {
       if (line_.size() < kMaxLine) line_ += static_cast<char>(byte);
       return true;
     }
-    if (line_.empty() || line_.back() != '\r') Say("LINE WITHOUT CR");
-    else line_.pop_back();
+    if (line_.empty() || line_.back() != '\r')
+      Say("LINE WITHOUT CR");
+    else
+      line_.pop_back();
     ++lines_;
     Write(line_ + "\n");
     line_.clear();

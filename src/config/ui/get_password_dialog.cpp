@@ -19,12 +19,12 @@ TGetPasswordDlg::TGetPasswordDlg(QWidget* parent) : QDialog(parent) {
   label->setBuddy(password_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QString::fromUtf8(txt::kButtonOk),
-                                       QDialogButtonBox::AcceptRole);
+  QPushButton* ok =
+      buttons->addButton(QString::fromUtf8(txt::kButtonOk), QDialogButtonBox::AcceptRole);
   ok->setObjectName("OKBtn");
   ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(QString::fromUtf8(txt::kButtonCancel),
-                                           QDialogButtonBox::RejectRole);
+  QPushButton* cancel =
+      buttons->addButton(QString::fromUtf8(txt::kButtonCancel), QDialogButtonBox::RejectRole);
   cancel->setObjectName("CancelBtn");
   cancel->setAutoDefault(false);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -29,8 +29,8 @@ TPasswordDlg::TPasswordDlg(const std::string& current, QWidget* parent)
   ok_->setObjectName("OKBtn");
   ok_->setEnabled(false);
   ok_->setAutoDefault(false);
-  QPushButton* cancel = buttons->addButton(QString::fromUtf8(txt::kButtonCancel),
-                                           QDialogButtonBox::RejectRole);
+  QPushButton* cancel =
+      buttons->addButton(QString::fromUtf8(txt::kButtonCancel), QDialogButtonBox::RejectRole);
   cancel->setObjectName("CancelBtn");
   cancel->setAutoDefault(false);
   connect(ok_, &QPushButton::clicked, this, &TPasswordDlg::Confirm);

@@ -91,9 +91,8 @@ FilesPage::FilesPage(SetupContext& context, QWidget* parent) : SetupPage(context
     fileName_->setText(path);
     FileNameEdited();
   });
-  connect(fileName_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    ShowPlaceholderMenu(fileName_->mapToGlobal(pos));
-  });
+  connect(fileName_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { ShowPlaceholderMenu(fileName_->mapToGlobal(pos)); });
   connect(placeholders_, &QToolButton::clicked, this, [this] {
     ShowPlaceholderMenu(placeholders_->mapToGlobal(QPoint(0, placeholders_->height())));
   });
@@ -162,9 +161,9 @@ void FilesPage::ShowPlaceholderMenu(const QPoint& where) {
 
 void FilesPage::Browse() {
   const std::string current = fileName_->text().toStdString();
-  const std::string initial =
-      current.empty() ? Context().app.AppInfo.ProgramDir + txt::kDefaultDataFile
-                      : PreviewFileName(Opt());
+  const std::string initial = current.empty()
+                                  ? Context().app.AppInfo.ProgramDir + txt::kDefaultDataFile
+                                  : PreviewFileName(Opt());
   const QString chosen = QFileDialog::getSaveFileName(
       this, U8(txt::kFileNameDialogTitle), QString::fromStdString(initial),
       U8(txt::kFileNameDialogFilter), nullptr, QFileDialog::DontConfirmOverwrite);

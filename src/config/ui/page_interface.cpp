@@ -27,8 +27,7 @@ int IndexOf(const std::array<int, N>& values, int value) {
 
 }  // namespace
 
-InterfacePage::InterfacePage(SetupContext& context, QWidget* parent)
-    : SetupPage(context, parent) {
+InterfacePage::InterfacePage(SetupContext& context, QWidget* parent) : SetupPage(context, parent) {
   QGroupBox* presets = NewGroup(txt::kPresetGroup, this);
   preset_ = new QComboBox(presets);
   preset_->setObjectName("StdParameter");
@@ -40,8 +39,8 @@ InterfacePage::InterfacePage(SetupContext& context, QWidget* parent)
   presetLayout->addWidget(preset_, 0, Qt::AlignLeft);
 
   QGroupBox* line = NewGroup(txt::kLineGroup, this);
-  baud_ = NewCombo("Baud", {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400",
-                            "57600", "115200"});
+  baud_ = NewCombo(
+      "Baud", {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
   data_ = NewCombo("Data", {"7", "8"});
   parity_ = NewCombo("Parity", txt::kParityItems);
   stop_ = NewCombo("Stop", {"1", "2"});

@@ -192,9 +192,9 @@ void ModemPage::BrowsePasswordFile() {
   const std::string current = passwordFile_->text().toStdString();
   const std::string start =
       current.empty() ? Context().app.AppInfo.ProgramDir : DirectoryPart(current);
-  const QString chosen = QFileDialog::getOpenFileName(
-      this, U8(txt::kModemPasswordDialogTitle), QString::fromStdString(start),
-      U8(txt::kModemPasswordDialogFilter));
+  const QString chosen = QFileDialog::getOpenFileName(this, U8(txt::kModemPasswordDialogTitle),
+                                                      QString::fromStdString(start),
+                                                      U8(txt::kModemPasswordDialogFilter));
   if (chosen.isEmpty()) return;
   passwordFile_->setText(chosen);
   PasswordFileEdited();

@@ -83,9 +83,9 @@ NetPage::NetPage(SetupContext& context, QWidget* parent) : SetupPage(context, pa
   layout->addLayout(left, 2);
   layout->addWidget(ftp, 3);
 
-  for (QWidget* w : std::initializer_list<QWidget*>{tcpStatus_, tcpAddress_, tcpPort_,
-                                                    ftpStatus_, ftpHost_, ftpUser_, ftpPassword_,
-                                                    ftpTimeout_, ftpDir_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{tcpStatus_, tcpAddress_, tcpPort_, ftpStatus_, ftpHost_,
+                                       ftpUser_, ftpPassword_, ftpTimeout_, ftpDir_}) {
     MoveFocusOnEnter(w);
   }
 
@@ -132,16 +132,16 @@ void NetPage::StartFtpTest(const TQuillonOpt& settings) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const net::FtpAccount account{settings.FtpHost, settings.FtpUser, settings.FtpPassword,
                                 settings.FtpTimeout};
-  ftpTestThread_ = std::thread([this, account, directory = settings.FtpDir,
-                                ascii = settings.FtpMode == "A"] {
-    const std::string transcript =
-        net::RunFtpTestConnection(account, directory, ascii, ftpTestStop_);
-    // Delivered through the page's event queue; dropped if the page is gone by then (its
-    // destructor waits for this thread, so the page exists while this call runs).
-    QMetaObject::invokeMethod(
-        this, [this, text = QString::fromStdString(transcript)] { FtpTestDone(text); },
-        Qt::QueuedConnection);
-  });
+  ftpTestThread_ =
+      std::thread([this, account, directory = settings.FtpDir, ascii = settings.FtpMode == "A"] {
+        const std::string transcript =
+            net::RunFtpTestConnection(account, directory, ascii, ftpTestStop_);
+        // Delivered through the page's event queue; dropped if the page is gone by then (its
+        // destructor waits for this thread, so the page exists while this call runs).
+        QMetaObject::invokeMethod(
+            this, [this, text = QString::fromStdString(transcript)] { FtpTestDone(text); },
+            Qt::QueuedConnection);
+      });
 }
 
 void NetPage::FtpTestDone(const QString& transcript) {
@@ -190,8 +190,8 @@ void NetPage::ApplyRules() {
   const bool ftp = opt.NetActive && opt.NetKind == kFtp;
   tcpAddress_->setEnabled(tcp);
   tcpPort_->setEnabled(tcp);
-  for (QWidget* w : std::initializer_list<QWidget*>{ftpHost_, ftpUser_, ftpPassword_, ftpMode_,
-                                                    ftpTimeout_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{ftpHost_, ftpUser_, ftpPassword_, ftpMode_, ftpTimeout_}) {
     w->setEnabled(ftp);
   }
   ftpTest_->setEnabled(ftp && static_cast<bool>(ftpTestAction_) && !ftpTestRunning_);

@@ -2,9 +2,9 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QTabBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -64,8 +64,7 @@ TQuillonSetupForm::TQuillonSetupForm(AppContext& app, UiSink& ui, QWidget* paren
           &TQuillonSetupForm::ShowPort);
   connect(selection_, &PortSelectionPage::newPasswordRequested, this,
           &TQuillonSetupForm::NewPassword);
-  connect(selection_, &PortSelectionPage::closeRequested, this,
-          &TQuillonSetupForm::CloseRequested);
+  connect(selection_, &PortSelectionPage::closeRequested, this, &TQuillonSetupForm::CloseRequested);
   connect(data_, &DataPage::protocolChanged, this, [this] {
     FillPages({interface_, data_, polling_, modem_, ackNak_});
     ApplyRules();
@@ -154,9 +153,9 @@ void TQuillonSetupForm::ShowPort(int n) {
   if (source > 0 && source <= kPortCount && source != n &&
       AskYesNoBox(this, txt::kLoadSameConfig)) {
     // The copy takes everything but the port's own "Aktiviert", which its check box shows.
-    const bool enabled = IniFile(context_.app.AppInfo.IniPath)
-                             .ReadBool(SectionName(SettingsSection::Interface, n), key::kEnabled,
-                                       false);
+    const bool enabled =
+        IniFile(context_.app.AppInfo.IniPath)
+            .ReadBool(SectionName(SettingsSection::Interface, n), key::kEnabled, false);
     store.LoadPortSettings(SettingsSlot::Edit, source);
     context_.Edit().Enabled = enabled;
     store.SavePortSettings(SettingsSlot::Edit, n);

@@ -17,8 +17,7 @@ constexpr const char* kOfferedMax = "quillonOfferedMax";
 
 QString U8(const char* text) { return QString::fromUtf8(text); }
 
-SetupPage::SetupPage(SetupContext& context, QWidget* parent)
-    : QWidget(parent), context_(context) {}
+SetupPage::SetupPage(SetupContext& context, QWidget* parent) : QWidget(parent), context_(context) {}
 
 void SetupPage::Fill() {
   ++filling_;

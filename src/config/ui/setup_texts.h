@@ -86,9 +86,9 @@ inline constexpr const char* kSeqDigitsLabel = "Stellenanzahl:";
 inline constexpr const char* kFirstSeqNoLabel = "Erste fortlfd. Nr.:";
 inline constexpr const char* kCompleteNameGroup = " Kompletter Dateiname ";
 inline constexpr const char* kPlaceholderMenu[][2] = {
-    {"Fortlaufende Nr.", "%lfd"}, {"Tag", "%t"},     {"Monat", "%m"},
-    {"Jahr", "%j"},               {"Jahrhundert", "%jhd"}, {"Stunde", "%H"},
-    {"Minute", "%M"},             {"Sekunde", "%S"}, {"Kalenderwoche", "%kw"}};
+    {"Fortlaufende Nr.", "%lfd"}, {"Tag", "%t"},    {"Monat", "%m"},  {"Jahr", "%j"},
+    {"Jahrhundert", "%jhd"},      {"Stunde", "%H"}, {"Minute", "%M"}, {"Sekunde", "%S"},
+    {"Kalenderwoche", "%kw"}};
 inline constexpr const char* kFileNameDialogTitle = "Dateinamen eingeben ...";
 inline constexpr const char* kFileNameDialogFilter =
     "Datendateien (*.dat);;Textdateien (*.txt);;Alle Dateien (*)";
@@ -175,8 +175,7 @@ inline constexpr const char* kLogLevelLabel = "Logbuch:";
 inline constexpr const char* kLogLevelItems[] = {"ohne", "kurz", "ausführlich", "alle Details"};
 inline constexpr const char* kProgramStartGroup = " Programmoptionen (alle Schnittstellen) ";
 inline constexpr const char* kProgramStartLabel = "Programmstart:";
-inline constexpr const char* kProgramStartItems[] = {"Manueller Empfang",
-                                                     "Automatischer Empfang"};
+inline constexpr const char* kProgramStartItems[] = {"Manueller Empfang", "Automatischer Empfang"};
 inline constexpr const char* kExtLogDirLabel = "Externes Logbuch:";
 inline constexpr const char* kExtLogDaysLabel = "Anzahl Tage:";
 inline constexpr const char* kLogPrinterLabel = "Protokolldrucker:";

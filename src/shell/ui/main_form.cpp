@@ -177,7 +177,8 @@ void TMainForm::OpenSettings() {
       env_.sink.RefuseWorkerDialogs(true);
       env_.receiver.EndSends();
       env_.sink.RefuseWorkerDialogs(false);
-      OpenSetupDialog(this, env_.receiver.app(), env_.sink);  // reads the ports' "Aktiviert" flags again
+      OpenSetupDialog(this, env_.receiver.app(),
+                      env_.sink);  // reads the ports' "Aktiviert" flags again
       dialogRan = true;
       if (closed_) return;
       AssignPorts(AssignPortButtons(env_.receiver.app().GlobalApp));

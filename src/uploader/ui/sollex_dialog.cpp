@@ -309,8 +309,10 @@ void SollexDialog::StartTransfer() {
   job.report = [run](const Report& r) { run->Post(r); };
   try {
     worker_ = std::thread([job, script, run] {
-      if (script) RunScriptTransfer(job);
-      else RunHexTransfer(job);
+      if (script)
+        RunScriptTransfer(job);
+      else
+        RunHexTransfer(job);
       run->Finish();
     });
   } catch (const std::system_error&) {
@@ -339,8 +341,10 @@ void SollexDialog::StopWorker() {
     run_->cancel.Set();
   }
   if (!worker_.joinable()) return;
-  if (WaitForWorker(kWorkerWaitMs)) worker_.join();
-  else worker_.detach();  // it holds its own share of the run and reports into nothing
+  if (WaitForWorker(kWorkerWaitMs))
+    worker_.join();
+  else
+    worker_.detach();  // it holds its own share of the run and reports into nothing
 }
 
 void SollexDialog::TakeReports() {
@@ -358,9 +362,7 @@ QString SollexDialog::BankPath(long bank) const {
   return path;
 }
 
-QString SollexDialog::RateText() const {
-  return QString::number(RateOf(rateShown_));
-}
+QString SollexDialog::RateText() const { return QString::number(RateOf(rateShown_)); }
 
 void SollexDialog::Step(long done, const char* unit) {
   bar_->setValue(std::min(bar_->value() + 1, bar_->maximum()));

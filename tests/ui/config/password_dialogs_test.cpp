@@ -90,10 +90,10 @@ TEST_F(SetupPasswordTest, WrongOldPasswordAndMismatchEndTheDialogAndStoreNothing
   EXPECT_FALSE(AskNewPassword(nullptr, app_, ui_).confirmed);
   EXPECT_EQ(answers_.seen().back().text,
             "Die beiden eingegebenen Paßwörter stimmen nicht überein !");
-  EXPECT_EQ(prompts_, (std::vector<std::string>{"Bitte altes Paßwort eingeben !",
-                                                "Bitte altes Paßwort eingeben !",
-                                                "Bitte neues Paßwort eingeben !",
-                                                "Bitte neues Paßwort nochmal eingeben !"}));
+  EXPECT_EQ(prompts_,
+            (std::vector<std::string>{
+                "Bitte altes Paßwort eingeben !", "Bitte altes Paßwort eingeben !",
+                "Bitte neues Paßwort eingeben !", "Bitte neues Paßwort nochmal eingeben !"}));
   EXPECT_EQ(Stored(), "Alt");
 }
 

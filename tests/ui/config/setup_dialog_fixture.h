@@ -117,7 +117,9 @@ class SetupDialogTest : public ::testing::Test {
     c->setCurrentIndex(index);
     emit c->activated(index);
   }
-  std::string Shown(const char* combo) { return Find<QComboBox>(combo)->currentText().toStdString(); }
+  std::string Shown(const char* combo) {
+    return Find<QComboBox>(combo)->currentText().toStdString();
+  }
   void Click(const char* button) { Find<QAbstractButton>(button)->click(); }
   bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
   void ShowPage(const char* name) {

@@ -2,8 +2,8 @@
 // choice enables or disables.
 #include <QListWidget>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QUrl>

@@ -2,8 +2,8 @@
 // labels, and every way it ends.
 #include <QPushButton>
 
-#include "support/pty_pair.h"
 #include "setup_dialog_fixture.h"
+#include "support/pty_pair.h"
 
 namespace quillon::test {
 namespace {
@@ -34,12 +34,11 @@ TEST_F(SetupPollTest, ShowsTheAnsweredAddressAndStopsWhenPollingIsSwitchedOff) {
   EXPECT_EQ(Label("PollTestTime"), "Min:-  Akt:-  Max:-");
   ASSERT_EQ(pty.Read(9, 2000), "\r000042?\r");
   pty.Write("\x06");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Label("PollTestTime") != "Min:-  Akt:-  Max:-"; },
-                              3000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return Label("PollTestTime") != "Min:-  Akt:-  Max:-"; }, 3000));
   EXPECT_EQ(Label("TestPollAdr"), "000042");
   int mn = -1, cur = -1, mx = -1;
-  EXPECT_EQ(std::sscanf(Label("PollTestTime").c_str(), "Min:%d  Akt:%d  Max:%d", &mn, &cur, &mx),
-            3)
+  EXPECT_EQ(std::sscanf(Label("PollTestTime").c_str(), "Min:%d  Akt:%d  Max:%d", &mn, &cur, &mx), 3)
       << Label("PollTestTime");
   EXPECT_EQ(mn, cur);
   EXPECT_EQ(mx, cur);

@@ -2,13 +2,12 @@
 // lines: what the window shows while the threads report, and after a stop.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cstdlib>
 
 #include "box_answerer.h"
@@ -233,8 +232,10 @@ TEST(MainFormReception, V24CloseStopsThePortUntilReceptionIsStartedAgain) {
                              "1000", "--max-retries", "1", "--transfer-retries", "1000"}));
   ASSERT_TRUE(f.HoldLine(1));
   f.Active(1);
-  f.Settings("[Dateienparameter f\xFC"
-             "r COM1:]\r\nDateiname=" + f.dir.File("eins.dat") + "\r\n");
+  f.Settings(
+      "[Dateienparameter f\xFC"
+      "r COM1:]\r\nDateiname=" +
+      f.dir.File("eins.dat") + "\r\n");
   ASSERT_TRUE(f.Start());
   f.Key(Qt::Key_F5);
   TLED* led = f.Led("ComLED1");
@@ -271,30 +272,30 @@ TEST(MainFormReception, SettingsWaitForARunningSend) {
   EXPECT_EQ(answers.otherDialogs(), 1) << "the setup dialog ran";
   EXPECT_FALSE(sender.Running());
   EXPECT_EQ(sender.Result(), kSendResultNone) << sender.Message();
-  EXPECT_TRUE(f.sims[1]->WaitForOutput("RECEIVED 3000\n", test::kUiWaitMs)) << f.sims[1]->out() << f.sims[1]->err();
+  EXPECT_TRUE(f.sims[1]->WaitForOutput("RECEIVED 3000\n", test::kUiWaitMs))
+      << f.sims[1]->out() << f.sims[1]->err();
 }
 
 // A port on the radio network receives in the window: the satellites' records are stored and
 // their states reach the status bar.
 TEST(MainFormReception, RadioNetworkPortReceives) {
   WindowFixture f;
-  ASSERT_TRUE(f.Terminal(1, {"satellites", "--sat", "1,terms=1-2", "--records", "2", "--burst",
-                             "0", "--term-id", "--counter"}));
+  ASSERT_TRUE(f.Terminal(1, {"satellites", "--sat", "1,terms=1-2", "--records", "2", "--burst", "0",
+                             "--term-id", "--counter"}));
   test::WriteBytes(f.dir.File("Tembra_COM1.ini"),
                    "[Satelliten]\r\n1=Halle,1,2\r\n[Gruppen]\r\nA=1\r\n");
   f.Active(1);
-  f.Settings("[Datenparameter f\xFCr COM1:]\r\nProtokoll=1\r\n"
-             "[Dateienparameter f\xFCr COM1:]\r\nDateimodus=1\r\nDateiname=" +
-             f.dir.File("funk.dat") + "\r\n");
+  f.Settings(
+      "[Datenparameter f\xFCr COM1:]\r\nProtokoll=1\r\n"
+      "[Dateienparameter f\xFCr COM1:]\r\nDateimodus=1\r\nDateiname=" +
+      f.dir.File("funk.dat") + "\r\n");
   ASSERT_TRUE(f.Start());
   f.Key(Qt::Key_F5);
   ASSERT_TRUE(WaitUntil([&] {
     const std::string stored = test::ReadBytes(f.dir.File("funk.dat"));
     return std::count(stored.begin(), stored.end(), '\n') == 4;
   })) << test::ReadBytes(f.dir.File("funk.dat"));
-  EXPECT_TRUE(WaitUntil([&] {
-    return f.StatusBar() == "Satellit 01 ist online";
-  }));
+  EXPECT_TRUE(WaitUntil([&] { return f.StatusBar() == "Satellit 01 ist online"; }));
   Screenshot(f.window(), "radio-network-receiving");
 }
 

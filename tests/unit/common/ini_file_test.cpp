@@ -65,8 +65,9 @@ TEST(IniDocument, SetKeepsEverythingElseByteForByte) {
 }
 
 TEST(IniDocument, ClearedSectionKeepsItsPlaceAndValuesStayOneLine) {
-  auto doc = IniDocument::Parse("[A]\r\nx=1\r\n[Poll]\r\nold1=a\r\n;c\r\nold2=b\r\n\r\n"
-                                "[B]\r\ny=2\r\n[poll]\r\nold3=c\r\n");
+  auto doc = IniDocument::Parse(
+      "[A]\r\nx=1\r\n[Poll]\r\nold1=a\r\n;c\r\nold2=b\r\n\r\n"
+      "[B]\r\ny=2\r\n[poll]\r\nold3=c\r\n");
   doc.ClearSection("POLL");
   doc.Set("Poll", "new", "line1\r\nline2\nevil=1");
   EXPECT_EQ(doc.Serialize(),
@@ -83,8 +84,9 @@ TEST(IniDocument, EncodingIsDetectedAndKept) {
   EXPECT_EQ(doc.Get("Schnittstellenparameter für COM1:", "PARITÄT").value_or("?"), "0");
   doc.Set("Schnittstellenparameter für COM1:", "Parität", "2");
   doc.Set("Schnittstellenparameter für COM1:", "Geräteadresse 1", "äöü");
-  EXPECT_EQ(doc.Serialize(), "[Schnittstellenparameter f\xFCr COM1:]\r\nParit\xE4t=2\r\n"
-                             "Ger\xE4teadresse 1=\xE4\xF6\xFC\r\n");
+  EXPECT_EQ(doc.Serialize(),
+            "[Schnittstellenparameter f\xFCr COM1:]\r\nParit\xE4t=2\r\n"
+            "Ger\xE4teadresse 1=\xE4\xF6\xFC\r\n");
 
   const std::string utf8 = "[Schnittstellenparameter für COM1:]\nParität=1\n";
   auto edited = IniDocument::Parse(utf8);
@@ -155,7 +157,7 @@ TEST(IniFile, FailedWriteLeavesOldFileWhole) {
   WriteBytes(path, original);
   // A file-size limit makes every larger write fail the way a full disk does.
   std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old {};
+  rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
   rlimit small = old;
   small.rlim_cur = 64;

@@ -124,8 +124,9 @@ TEST(ProcessStart, WaitWaitsAndNoWaitDoesNot) {
   ASSERT_EQ(unlink(out.c_str()), 0);
   const std::string go = dir.File("go");
   WriteEchoProgram(dir.File("held"), out,
-                   "i=0; while [ ! -e '" + go + "' ] && [ $i -lt 600 ]; do sleep 0.05; "
-                   "i=$((i+1)); done\n");
+                   "i=0; while [ ! -e '" + go +
+                       "' ] && [ $i -lt 600 ]; do sleep 0.05; "
+                       "i=$((i+1)); done\n");
   ASSERT_EQ(RunProgram("held 2", false, dir.path()), 0);
   EXPECT_NE(access(out.c_str(), F_OK), 0) << "the call returned while the program still runs";
   WriteBytes(go, "");

@@ -1,12 +1,13 @@
 // The forwarding queue: which jobs are due, the queue order, and the job file that must hold
 // every accepted job and never a line that could not be worked.
+#include "network/job_queue.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "network/forwarding.h"
 #include "network/job_line.h"
-#include "network/job_queue.h"
 #include "support/temp_dir.h"
 
 namespace quillon::net {
@@ -22,16 +23,17 @@ TEST(JobLine, DueNewRetriedAndAfterARestart) {
     uint32_t now;
     bool due;
   } cases[] = {
-      {"0", 5, true},                     // new, even in the first seconds after boot
-      {"1000", 15999, false},             // waits 15 s after its failed attempt
+      {"0", 5, true},          // new, even in the first seconds after boot
+      {"1000", 15999, false},  // waits 15 s after its failed attempt
       {"1000", 16000, true},
-      {"4294967295", 4294967295u, false}, // near the counter's top: no overflow
-      {"90000", 1000, true},              // stored ahead of the counter: the system restarted
-      {"x", 7, true},                     // not a number counts as 0
-      {"3000000000", 3000014999u, false}, // more than 2^31: still a time, not a bad line
+      {"4294967295", 4294967295u, false},  // near the counter's top: no overflow
+      {"90000", 1000, true},               // stored ahead of the counter: the system restarted
+      {"x", 7, true},                      // not a number counts as 0
+      {"3000000000", 3000014999u, false},  // more than 2^31: still a time, not a bad line
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(JobDue(std::string(c.time) + "|1|1|h|7|f", c.now, 15000), c.due) << c.time << " " << c.now;
+    EXPECT_EQ(JobDue(std::string(c.time) + "|1|1|h|7|f", c.now, 15000), c.due)
+        << c.time << " " << c.now;
   }
   EXPECT_EQ(ParseCounter("3000000000"), 3000000000u);
   EXPECT_FALSE(ParseCounter("4294967296"));

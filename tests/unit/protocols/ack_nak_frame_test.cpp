@@ -14,8 +14,8 @@ namespace {
 
 std::string Build(char type, const std::string& data, int counter) {
   uint8_t out[kFrameSize];
-  const size_t n = BuildBlock(type, reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                              counter, out);
+  const size_t n =
+      BuildBlock(type, reinterpret_cast<const uint8_t*>(data.data()), data.size(), counter, out);
   return std::string(reinterpret_cast<char*>(out), n);
 }
 
@@ -54,8 +54,8 @@ std::string Lex(const std::vector<std::string>& pieces, int counter) {
   uint8_t frame[kFrameSize];
   BlockLexer lexer(frame);
   std::string events;
-  static const char* const kNames[] = {"None",   "Block",      "EndBlock",    "BadLength",
-                                       "NoCr",   "BadCounter", "BadChecksum", "Cut"};
+  static const char* const kNames[] = {"None", "Block",      "EndBlock",    "BadLength",
+                                       "NoCr", "BadCounter", "BadChecksum", "Cut"};
   for (const std::string& piece : pieces) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(piece.data());
     for (size_t at = 0; at < piece.size();) {
@@ -111,7 +111,7 @@ TEST(AckNakFrame, LexerFindsBlocksInWhateverTheLineCarries) {
 }
 
 TEST(AckNakFrame, ClockTextAndFileHeader) {
-  std::tm tm {};
+  std::tm tm{};
   tm.tm_year = 126;
   tm.tm_mon = 11;
   tm.tm_mday = 6;

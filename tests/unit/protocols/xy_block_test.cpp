@@ -1,10 +1,10 @@
 // X/Y-Modem blocks: a damaged block is never taken, and block 0's file header is read as
 // senders write it.
+#include "protocols/xy_block.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "protocols/xy_block.h"
 
 namespace quillon::xyz {
 namespace {
@@ -38,9 +38,15 @@ TEST(XyBlock, FileHeaderGivesNameAndSize) {
     std::string name;
     int64_t size;
   } cases[] = {
-      {std::string("a b.txt\0" "1025 14712533410 100644", 31), false, "a b.txt", 1025},
+      {std::string("a b.txt\0"
+                   "1025 14712533410 100644",
+                   31),
+       false, "a b.txt", 1025},
       {std::string("name\0", 5), false, "name", -1},
-      {std::string("x\0" "99999999999999999999", 22), false, "x", 999999999999999},
+      {std::string("x\0"
+                   "99999999999999999999",
+                   22),
+       false, "x", 999999999999999},
       {std::string(128, '\0'), true, "", -1},
   };
   for (const auto& c : cases) {

@@ -28,15 +28,19 @@ constexpr int kUnread = 0;
 TEST(MultiSatLoad, SectionsDefaultsAndFailures) {
   const std::vector<LoadCase> cases = {
       {"missing file", "", true, 0, 0, 0, 70, 130, true},
-      {"full", "[Terminals]\r\n3=T\r\n[Satelliten]\r\n1=A,1,5\r\n2=B,6,9\r\n[Gruppen]\r\n"
-               "G=1,2\r\n[Optionen]\r\nMin. Pause zwischen Sat-Befehlen=200\r\n"
-               "Min. Pause zwischen Sat-Statuswechsel=1000\r\nDaten mit Protokollzähler=0\r\n",
+      {"full",
+       "[Terminals]\r\n3=T\r\n[Satelliten]\r\n1=A,1,5\r\n2=B,6,9\r\n[Gruppen]\r\n"
+       "G=1,2\r\n[Optionen]\r\nMin. Pause zwischen Sat-Befehlen=200\r\n"
+       "Min. Pause zwischen Sat-Statuswechsel=1000\r\nDaten mit Protokollzähler=0\r\n",
        true, 1, 2, 1, 200, 1000, false},
-      {"pauses out of range fall back to the default", "[Optionen]\nMin. Pause zwischen "
-       "Sat-Befehlen=600\nMin. Pause zwischen Sat-Statuswechsel=100\n", true, 0, 0, 0, 70, 130,
-       true},
-      {"comma in a satellite name", "[Satelliten]\n1=A,1,5\n2=Nord,Ost,1,5\n3=C,1,5\n"
-       "[Gruppen]\nG=1\n", false, 0, 1, 0, kUnread, kUnread, false},
+      {"pauses out of range fall back to the default",
+       "[Optionen]\nMin. Pause zwischen "
+       "Sat-Befehlen=600\nMin. Pause zwischen Sat-Statuswechsel=100\n",
+       true, 0, 0, 0, 70, 130, true},
+      {"comma in a satellite name",
+       "[Satelliten]\n1=A,1,5\n2=Nord,Ost,1,5\n3=C,1,5\n"
+       "[Gruppen]\nG=1\n",
+       false, 0, 1, 0, kUnread, kUnread, false},
       {"satellite ID 0", "[Satelliten]\n0=A,1,5\n", false, 0, 0, 0, kUnread, kUnread, false},
       {"satellite ID 100", "[Satelliten]\n100=A,1,5\n", false, 0, 0, 0, kUnread, kUnread, false},
       {"range beyond 100", "[Satelliten]\n1=A,1,101\n", false, 0, 0, 0, kUnread, kUnread, false},
@@ -48,8 +52,8 @@ TEST(MultiSatLoad, SectionsDefaultsAndFailures) {
       {"terminal 101", "[Terminals]\n101=A\n", false, 0, 0, 0, kUnread, kUnread, false},
       {"group with garbage ID", "[Satelliten]\n1=A,1,5\n[Gruppen]\nG=1\nH=1,x\n", false, 0, 1, 1,
        kUnread, kUnread, false},
-      {"repeated satellite ID: the first counts", "[Satelliten]\n5=A,1,5\n05=B,1,5\n", true, 0,
-       1, 0, 70, 130, true},
+      {"repeated satellite ID: the first counts", "[Satelliten]\n5=A,1,5\n05=B,1,5\n", true, 0, 1,
+       0, 70, 130, true},
   };
   for (const LoadCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -20,9 +20,16 @@ std::string Reply(char address, const std::string& data) {
 
 TEST(QuorbusFrames, RequestBytes) {
   // STX e ESC 5 ESC ETX: 2 + 0x65 + 0x1B + 0x35 + 0x1B + 3 = 0xD5.
-  EXPECT_EQ(BuildRequest(101, "5"), "\x02" "e\x1B" "5\x1B\x03" "D5\r");
+  EXPECT_EQ(BuildRequest(101, "5"),
+            "\x02"
+            "e\x1B"
+            "5\x1B\x03"
+            "D5\r");
   // 2 + 7 + 0x1B + 0x30 + 0x2A + 0x1B + 3 = 0x9C.
-  EXPECT_EQ(BuildRequest(7, "0*"), "\x02\x07\x1B" "0*\x1B\x03" "9C\r");
+  EXPECT_EQ(BuildRequest(7, "0*"),
+            "\x02\x07\x1B"
+            "0*\x1B\x03"
+            "9C\r");
   const std::string cut = BuildRequest(150, std::string(300, 'x'));
   EXPECT_EQ(cut.size(), 255u + 3u) << "STX..ETX cut to 255 bytes, checksum and CR after";
   EXPECT_EQ(cut.substr(252, 3), "x\x1B\x03");
@@ -42,11 +49,11 @@ TEST(QuorbusFrames, ReplyChecks) {
     const char* data;
   } cases[] = {
       {good, 101, kOk, "OK"},
-      {Reply('\x03', "A"), 3, kOk, "A"},  // the address byte may look like ETX
+      {Reply('\x03', "A"), 3, kOk, "A"},                    // the address byte may look like ETX
       {good.substr(0, 7) + "0\r", 101, kInvalidReply, ""},  // wrong checksum
       {good, 102, kInvalidReply, ""},
-      {good.substr(1), 101, kInvalidReply, ""},  // no ACK
-      {Reply('e', "").substr(0, 7), 101, kInvalidReply, ""},  // fewer than 8 bytes
+      {good.substr(1), 101, kInvalidReply, ""},                   // no ACK
+      {Reply('e', "").substr(0, 7), 101, kInvalidReply, ""},      // fewer than 8 bytes
       {Reply('e', "OKOK").substr(0, 9), 101, kInvalidReply, ""},  // cut in the checksum
       {std::string{kAck, kStx, 'e', 'O', 'K', 'O', 'K', kCr}, 101, kInvalidReply, ""},  // no ETX
   };
@@ -77,9 +84,15 @@ TEST(QuorbusFrames, NumberBytesAndCommands) {
     int newId, baud, first, last, check;
     std::string command;
   } configs[] = {
-      {7, 9600, 1, 20, kOk, std::string("L\x33" "3\x6B\x81\x94")},
-      {0, 19200, 0, 0, kOk, std::string("L\x19" "3\x64\x80\x80")},
-      {100, 38400, 3, 4, kOk, std::string("L\x0C" "3\xC8\x83\x84")},
+      {7, 9600, 1, 20, kOk,
+       std::string("L\x33"
+                   "3\x6B\x81\x94")},
+      {0, 19200, 0, 0, kOk,
+       std::string("L\x19"
+                   "3\x64\x80\x80")},
+      {100, 38400, 3, 4, kOk,
+       std::string("L\x0C"
+                   "3\xC8\x83\x84")},
       {101, 9600, 1, 2, -7, ""},
       {5, 9600, -1, 2, -8, ""},
       {5, 9600, 3, 2, -8, ""},

@@ -1,11 +1,11 @@
 // The handling of terminal records by their counters, from a terminal's state before a line to
 // what waits to be fetched, the state after it and the records queued for the terminal.
+#include "radio/term_records.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "radio/term_records.h"
 
 namespace quillon {
 namespace {
@@ -56,33 +56,81 @@ INSTANTIATE_TEST_SUITE_P(
     Radio, RecordCounters,
     testing::Values(
         CounterCase{"Expected", 5, -5, {}, "", {"00705abc"}, {"00705abc"}, 6, -5, {}},
-        CounterCase{"WrapsAfter99", 99, -5, {}, "", {"00799x", "00701y"}, {"00799x", "00701y"},
-                    2, -5, {}},
-        CounterCase{"FieldsCountEach", 5, -5, {}, "", {"00705a|b|c||d"}, {"00705a", "b", "c"},
-                    8, -5, {}},
-        CounterCase{"OneAheadAsksByPing", 5, 4, {"03x"}, "", {"00706abc"}, {}, 5, 4,
-                    {"00PING04:05"}},
-        CounterCase{"PingAnswerAfterAResetKeepsTwoCharacters", 5, -5, {"03x"}, "", {"00706abc"},
-                    {}, 5, -5, {"00PING-5:05"}},
+        CounterCase{
+            "WrapsAfter99", 99, -5, {}, "", {"00799x", "00701y"}, {"00799x", "00701y"}, 2, -5, {}},
+        CounterCase{
+            "FieldsCountEach", 5, -5, {}, "", {"00705a|b|c||d"}, {"00705a", "b", "c"}, 8, -5, {}},
+        CounterCase{
+            "OneAheadAsksByPing", 5, 4, {"03x"}, "", {"00706abc"}, {}, 5, 4, {"00PING04:05"}},
+        CounterCase{"PingAnswerAfterAResetKeepsTwoCharacters",
+                    5,
+                    -5,
+                    {"03x"},
+                    "",
+                    {"00706abc"},
+                    {},
+                    5,
+                    -5,
+                    {"00PING-5:05"}},
         CounterCase{"RestartedTerminal", 40, 9, {"03x"}, "", {"007-1x"}, {"007-1x"}, 2, 2, {}},
-        CounterCase{"UnknownWithoutHistoryResets", 5, -5, {}, "", {"00712x"}, {"007-1;;RESET"},
-                    2, -5, {}},
-        CounterCase{"RepeatedLastRecordDropped", 6, 4, {"03x"}, "00705abc", {"00705abc"}, {}, 6,
-                    4, {}},
-        CounterCase{"WrongCounterTold", 5, 4, {"03x"}, "00704z", {"00709abc"},
-                    {"007-3;;HOST hat falschen Zähler empfangen (erwartet:05 empfangen:09):00709abc"},
-                    2, -5, {}},
-        CounterCase{"PingWithOldCounterRepeats", 5, 8, {"05a", "06b", "07c"}, "", {"00700x06"},
-                    {"00700x06"}, 5, 6, {"06b", "07c"}},
-        CounterCase{"PingWithUnknownCounterTold", 5, 8, {"05a", "07c"}, "", {"00700x03"},
-                    {"007-2;;HOST hat falschen Zähler empfangen (erwartet:08 empfangen:03):00700x03",
-                     "00700x03"},
-                    2, -5, {}},
-        CounterCase{"TerminalAsksForTheLastAgain", 5, 6, {"05a"}, "", {"007-3"}, {}, 5, 6,
-                    {"06a"}},
-        CounterCase{"FirstRecordOfTheRunSetsTheCounter", 2, -5, {}, "", {"00741a", "00742b"},
-                    {"00741a", "00742b"}, 43, -5, {}, true},
-        CounterCase{"TerminalGotAWrongCounter", 5, 6, {"04q", "05a"}, "", {"007-2x04abc"}, {}, 5, 4,
+        CounterCase{
+            "UnknownWithoutHistoryResets", 5, -5, {}, "", {"00712x"}, {"007-1;;RESET"}, 2, -5, {}},
+        CounterCase{
+            "RepeatedLastRecordDropped", 6, 4, {"03x"}, "00705abc", {"00705abc"}, {}, 6, 4, {}},
+        CounterCase{
+            "WrongCounterTold",
+            5,
+            4,
+            {"03x"},
+            "00704z",
+            {"00709abc"},
+            {"007-3;;HOST hat falschen Zähler empfangen (erwartet:05 empfangen:09):00709abc"},
+            2,
+            -5,
+            {}},
+        CounterCase{"PingWithOldCounterRepeats",
+                    5,
+                    8,
+                    {"05a", "06b", "07c"},
+                    "",
+                    {"00700x06"},
+                    {"00700x06"},
+                    5,
+                    6,
+                    {"06b", "07c"}},
+        CounterCase{
+            "PingWithUnknownCounterTold",
+            5,
+            8,
+            {"05a", "07c"},
+            "",
+            {"00700x03"},
+            {"007-2;;HOST hat falschen Zähler empfangen (erwartet:08 empfangen:03):00700x03",
+             "00700x03"},
+            2,
+            -5,
+            {}},
+        CounterCase{"TerminalAsksForTheLastAgain", 5, 6, {"05a"}, "", {"007-3"}, {}, 5, 6, {"06a"}},
+        CounterCase{"FirstRecordOfTheRunSetsTheCounter",
+                    2,
+                    -5,
+                    {},
+                    "",
+                    {"00741a", "00742b"},
+                    {"00741a", "00742b"},
+                    43,
+                    -5,
+                    {},
+                    true},
+        CounterCase{"TerminalGotAWrongCounter",
+                    5,
+                    6,
+                    {"04q", "05a"},
+                    "",
+                    {"007-2x04abc"},
+                    {},
+                    5,
+                    4,
                     {"04q", "05a"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -95,8 +95,8 @@ class FileStoreTest : public ::testing::Test {
 
   // Stores the temporary file holding `data` (nothing, as after a transfer of zero records)
   // with the given target names from the data, the file open as the receive thread holds it.
-  bool Receive(const std::string& data, std::array<std::string, 3> names = {},
-               int records = 1, bool xyz = false) {
+  bool Receive(const std::string& data, std::array<std::string, 3> names = {}, int records = 1,
+               bool xyz = false) {
     TOrvFile32 temp(Temp(), true);
     temp.Write(data);
     return StoreTemp(temp, names, records, xyz);

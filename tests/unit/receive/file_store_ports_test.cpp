@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,7 +27,8 @@ std::vector<std::string> ContentsUnder(const std::string& dir) {
 
 struct Port {
   Port(int n, const TQuillonOpt& opt, const std::string& programDir)
-      : number(n), temp(programDir + "rxtmp" + std::to_string(n) + ".dat"),
+      : number(n),
+        temp(programDir + "rxtmp" + std::to_string(n) + ".dat"),
         store(n, opt, programDir, reporter) {}
 
   // Stores `rounds` transfers of about 128 KiB each, every line naming its port and round.
@@ -58,8 +59,8 @@ struct Port {
 
 // Every transfer ends up exactly once and whole: in the target or in a local store. Each file
 // must be a row of whole transfers; the first line of each names the transfer it starts.
-void ExpectEveryTransferOnce(const std::vector<std::string>& contents, Port& a, Port& b,
-                             int rounds, const std::string& legend) {
+void ExpectEveryTransferOnce(const std::vector<std::string>& contents, Port& a, Port& b, int rounds,
+                             const std::string& legend) {
   std::map<std::pair<int, int>, int> seen;  // (port, round) -> times stored
   for (const auto& c : contents) {
     size_t pos = 0;

@@ -212,8 +212,7 @@ TEST_F(FileStoreTest, UnwritableTargetGoesToTheLocalStore) {
        [&](const TQuillonOpt&) {
          return "Fehler beim Erstellen des Verzeichnisses " + blocker + "/in/";
        }},
-      {"relative path",
-       [&](FileStoreTest&, TQuillonOpt& o) { o.FileName = "daten.dat"; },
+      {"relative path", [&](FileStoreTest&, TQuillonOpt& o) { o.FileName = "daten.dat"; },
        [&](const TQuillonOpt&) { return std::string("Laufwerk daten.dat: ist nicht bereit"); }},
       {"read-only file",
        [&](FileStoreTest&, TQuillonOpt& o) {
@@ -252,8 +251,8 @@ TEST_F(FileStoreTest, UnwritableTargetGoesToTheLocalStore) {
     ASSERT_TRUE(Receive(data)) << c.what << ": the local store has the data";
     ++number;
     ASSERT_EQ(reporter_.Logs(),
-              (std::vector<std::string>{c.report(opt_), "Daten in lokaler Datei " +
-                                                            LocalFile(number) + " gespeichert"}))
+              (std::vector<std::string>{
+                  c.report(opt_), "Daten in lokaler Datei " + LocalFile(number) + " gespeichert"}))
         << c.what;
     EXPECT_EQ(reporter_.reports[0].status, reporter_.reports[0].log) << c.what;
     EXPECT_EQ(ReadBytes(LocalFile(number)), data) << c.what;

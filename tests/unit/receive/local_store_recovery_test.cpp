@@ -88,8 +88,8 @@ TEST_F(LocalStoreRecovery, StopsAtTheFirstFailureAndResumesLater) {
         << "moved A, failed on B; the same failure again is silent";
   }
   EXPECT_EQ(ReadBytes(opt_.FileName), "A");
-  EXPECT_EQ(reporter_.Logs().back(), "Fehler beim Verschieben der lokalen Datei " + LocalFile(2) +
-                                         " nach " + opt_.FileName);
+  EXPECT_EQ(reporter_.Logs().back(),
+            "Fehler beim Verschieben der lokalen Datei " + LocalFile(2) + " nach " + opt_.FileName);
   EXPECT_EQ(KeptCount(), 2);
 
   ASSERT_TRUE(Store().RecoverLocalFiles());

@@ -72,11 +72,11 @@ TEST(InitPaths, DataDirectoryRule) {
     if (c.settingsBeside) test::WriteBytes(bin + "/quillon.ini", "");
     if (c.readOnlyProgramDir) chmod(bin.c_str(), 0555);
     const std::string data = dir.File("var/lib/quillon");
-    const auto info =
-        InitPaths(bin + "/quillon", {}, dir.File("home"), c.dataDirGiven ? data : "");
+    const auto info = InitPaths(bin + "/quillon", {}, dir.File("home"), c.dataDirGiven ? data : "");
     const std::string expected = c.expected == Where::Program ? bin + "/"
-                                 : c.expected == Where::Data  ? data + "/"
-                                                              : dir.File("home/.local/share/quillon/");
+                                 : c.expected == Where::Data
+                                     ? data + "/"
+                                     : dir.File("home/.local/share/quillon/");
     EXPECT_EQ(info.ProgramDir, expected);
     EXPECT_EQ(info.ExeDir, expected) << "the setup's default files live there too";
     EXPECT_EQ(ComRemapDirectoryFor(info), bin + "/") << "no ComRemap.ini in the data directory";
@@ -90,7 +90,8 @@ TEST(InitPaths, DataDirectoryRule) {
   }
 
   TempDir dir;
-  const auto moved = InitPaths(dir.File("quillon"), {"/ini/cfg", "/dir/logs"}, "", dir.File("data"));
+  const auto moved =
+      InitPaths(dir.File("quillon"), {"/ini/cfg", "/dir/logs"}, "", dir.File("data"));
   EXPECT_EQ(moved.IniPath, "/cfg/quillon.ini") << "/ini beats the data directory";
   EXPECT_EQ(moved.ProgramDir, "/logs/") << "/dir beats the data directory";
   const auto installed = InitPaths("/usr/bin/quillon", {}, dir.File("home"), "");
