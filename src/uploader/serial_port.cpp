@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 
 namespace sollex {
@@ -90,10 +91,25 @@ std::string DevicePath(int port, const std::string& remapFile) {
 std::string DefaultRemapFile() {
   char buffer[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return "ComRemap.ini";
-  std::string exe(buffer, static_cast<std::size_t>(n));
-  const auto slash = exe.rfind('/');
-  return exe.substr(0, slash + 1) + "ComRemap.ini";
+  std::string beside = "ComRemap.ini";
+  if (n > 0) {
+    std::string exe(buffer, static_cast<std::size_t>(n));
+    beside = exe.substr(0, exe.rfind('/') + 1) + beside;
+  }
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  // An installed program's directory holds no remap file: the user's one lies beside the
+  // program's other choices.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string folder;
+  if (config != nullptr && *config == '/') {
+    folder = config;
+  } else if (home != nullptr && *home != '\0') {
+    folder = std::string(home) + "/.config";
+  }
+  const std::string user = folder + "/VARDA/ComRemap.ini";
+  if (!folder.empty() && access(user.c_str(), F_OK) == 0) return user;
+  return beside;
 }
 
 SerialPort::~SerialPort() { Close(); }

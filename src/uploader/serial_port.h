@@ -14,7 +14,8 @@ enum class Parity { kNone = 0, kOdd = 1, kEven = 2, kMark = 3, kSpace = 4 };
 // other value gets "/dev/" in front), else /dev/ttyS(n-1).
 std::string DevicePath(int port, const std::string& remapFile);
 
-// "ComRemap.ini" in the directory of the running program.
+// "ComRemap.ini" in the directory of the running program, or else (an installed program) the
+// user's one in $XDG_CONFIG_HOME/VARDA/ (~/.config/VARDA/) when it exists.
 std::string DefaultRemapFile();
 
 class SerialPort {

@@ -1,11 +1,15 @@
 // The uploader's transfers over a pseudo-terminal against the simulator's uploader target.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
+#include "serial_port.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "upload_worker.h"
@@ -269,6 +273,17 @@ TEST(HexTransfer, PortAndFileFailuresAreReportedWithTheirCodes) {
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].code, kPortError);
   EXPECT_EQ(reports[0].value, 0);
+
+  // Without a remap file beside the program, the user's one counts.
+  if (access(DefaultRemapFile().c_str(), F_OK) != 0) {
+    const char* before = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept = before != nullptr ? before : "";
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    mkdir(dir.File("VARDA").c_str(), 0700);
+    WriteBytes(dir.File("VARDA/ComRemap.ini"), "[Remap]\nCOM1=ttyUSB3\n");
+    EXPECT_EQ(DevicePath(1, DefaultRemapFile()), "/dev/ttyUSB3");
+    before != nullptr ? setenv("XDG_CONFIG_HOME", kept.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+  }
 
   Line line;
   RunHexTransfer(line.Job("missing.hex"));
