@@ -1,16 +1,34 @@
 #include "bench_support.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "support/child_process.h"
 
 namespace quillon::bench {
+
+double ProcessCpuSeconds(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const auto close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  long ticks = 0;
+  for (int i = 3; fields >> field && i <= 15; ++i) {
+    if (i >= 14) ticks += std::atol(field.c_str());
+  }
+  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
 
 namespace {
 

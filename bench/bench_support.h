@@ -19,6 +19,9 @@ struct Comparison {
   long added = -1;    // median over the rounds of receiver - reference, ns
 };
 
+// CPU seconds (user and system) a process has used so far; -1 when it cannot be read.
+double ProcessCpuSeconds(int pid);
+
 // A file of `blocks` lines of 255 bytes.
 void WriteBlockFile(const std::string& path, int blocks);
 

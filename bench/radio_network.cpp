@@ -46,6 +46,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/station.h"
@@ -251,21 +252,6 @@ int PrescribedPauseMs(const std::string& previous, const std::string& command) {
   return pause;
 }
 
-// CPU seconds (user and system) of a process so far.
-double CpuSeconds(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const auto close = text.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  long ticks = 0;
-  for (int i = 3; fields >> field && i <= 15; ++i) {
-    if (i >= 14) ticks += std::atol(field.c_str());
-  }
-  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // Satellites 1 to 4 form group A, 5 to 8 group B; satellite n and n + 4 relay the same terminals.
 int FirstTerminal(int sat) { return (sat - 1) % (kSatellites / 2) * kTermsPerSatellite + 1; }
 int LastTerminal(int sat) { return FirstTerminal(sat) + kTermsPerSatellite - 1; }
@@ -467,7 +453,7 @@ bool MeasureThroughput(int baud, long perTerminal, int burst, bool debug, Throug
   Steady::time_point cycle;
   uint64_t bytesAtCycle = 0;
   if (!rig.WaitCycleStarted(cycle, bytesAtCycle)) return false;
-  const double cpuBefore = CpuSeconds(rig.station.receiver.pid());
+  const double cpuBefore = bench::ProcessCpuSeconds(rig.station.receiver.pid());
   const long expected = perTerminal * kTerminals;
   LineCounter stored(rig.station.dir.File(RadioRig::kTarget));
   std::vector<std::pair<Steady::time_point, long>> samples;  // records stored by then
@@ -483,7 +469,8 @@ bool MeasureThroughput(int baud, long perTerminal, int burst, bool debug, Throug
   const auto end = samples.back().first;
   const long count = samples.back().second;
   const uint64_t bytesAtEnd = rig.relay->Bytes();
-  t.cpuPercent = (CpuSeconds(rig.station.receiver.pid()) - cpuBefore) / Seconds(end - cycle) * 100;
+  t.cpuPercent = (bench::ProcessCpuSeconds(rig.station.receiver.pid()) - cpuBefore) /
+                 Seconds(end - cycle) * 100;
   const std::vector<Frame> frames = rig.relay->Frames();
   const std::string summary = rig.Stop();
   // The window leaves out the first round of both groups: every satellite whose contact lapsed
@@ -590,14 +577,14 @@ bool MeasureIdleNetwork(int seconds, Idle& idle) {
     if (Steady::now() >= end) return false;
     rig.Pump(20);
   }
-  const double q0 = CpuSeconds(rig.station.receiver.pid());
-  const double s0 = CpuSeconds(rig.sim.pid());
+  const double q0 = bench::ProcessCpuSeconds(rig.station.receiver.pid());
+  const double s0 = bench::ProcessCpuSeconds(rig.sim.pid());
   const auto start = Steady::now();
   while (Steady::now() - start < std::chrono::seconds(seconds)) rig.Pump(100);
   const auto end = Steady::now();
   const double wall = Seconds(end - start);
-  idle.quillon = (CpuSeconds(rig.station.receiver.pid()) - q0) / wall * 100;
-  idle.sim = (CpuSeconds(rig.sim.pid()) - s0) / wall * 100;
+  idle.quillon = (bench::ProcessCpuSeconds(rig.station.receiver.pid()) - q0) / wall * 100;
+  idle.sim = (bench::ProcessCpuSeconds(rig.sim.pid()) - s0) / wall * 100;
   std::map<std::string, int> mix;
   int count = 0;
   for (const Frame& f : rig.relay->Frames()) {
@@ -619,12 +606,13 @@ bool MeasureIdleBlockPort(int seconds, Idle& idle) {
   station.Port(1);
   if (!station.StartReceiver()) return false;
   (void)station.receiver.WaitForOutput("\x01", 2000);
-  const double before = CpuSeconds(station.receiver.pid());
+  const double before = bench::ProcessCpuSeconds(station.receiver.pid());
   const auto start = Steady::now();
   while (Steady::now() - start < std::chrono::seconds(seconds)) {
     (void)station.receiver.WaitForOutput("\x01", 100);
   }
-  idle.block = (CpuSeconds(station.receiver.pid()) - before) / Seconds(Steady::now() - start) * 100;
+  idle.block = (bench::ProcessCpuSeconds(station.receiver.pid()) - before) /
+               Seconds(Steady::now() - start) * 100;
   (void)station.StopReceiver();
   return before >= 0;
 }

@@ -74,21 +74,8 @@ std::shared_ptr<void> StartProgram(const std::string& line) {
 
 // CPU seconds and resident kilobytes of a process.
 bool ProcessUsage(int pid, double& cpuSeconds, long& rssKb) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const auto close = text.rfind(')');
-  if (close == std::string::npos) return false;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; fields >> field; ++i) {
-    if (i == 14) utime = std::atol(field.c_str());
-    if (i == 15) {
-      stime = std::atol(field.c_str());
-      break;
-    }
-  }
-  cpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  cpuSeconds = bench::ProcessCpuSeconds(pid);
+  if (cpuSeconds < 0) return false;
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
     if (line.rfind("VmRSS:", 0) == 0) rssKb = std::atol(line.c_str() + 6);

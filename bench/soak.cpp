@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
@@ -88,20 +89,6 @@ std::vector<std::string> Entries(const std::string& dir) {
   return names;
 }
 
-double CpuSeconds(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const auto close = text.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  long ticks = 0;
-  for (int i = 3; fields >> field && i <= 15; ++i) {
-    if (i >= 14) ticks += std::atol(field.c_str());
-  }
-  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 Usage Look(int pid) {
   Usage u;
   const std::string proc = "/proc/" + std::to_string(pid);
@@ -111,7 +98,7 @@ Usage Look(int pid) {
   }
   u.fds = static_cast<int>(Entries(proc + "/fd").size());
   u.threads = static_cast<int>(Entries(proc + "/task").size());
-  u.cpuSeconds = CpuSeconds(pid);
+  u.cpuSeconds = bench::ProcessCpuSeconds(pid);
   return u;
 }
 
@@ -364,11 +351,11 @@ class Soak {
 
   // CPU of quillon per wall second over `seconds` with the lines quiet, in percent of a core.
   double IdlePercent(int seconds) {
-    const double before = CpuSeconds(quillon_.pid());
+    const double before = bench::ProcessCpuSeconds(quillon_.pid());
     const auto start = Steady::now();
     const auto end = start + std::chrono::seconds(seconds);
     while (Steady::now() < end) Pump(200);
-    const double after = CpuSeconds(quillon_.pid());
+    const double after = bench::ProcessCpuSeconds(quillon_.pid());
     return (after - before) / Seconds(Steady::now() - start) * 100.0;
   }
 
