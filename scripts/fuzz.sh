@@ -4,9 +4,9 @@
 # corpus. FUZZ_BUILD names the build directory (default build-fuzz).
 #
 # Time: the first argument (default 30) is the seconds of each of the four block protocol and
-# X/Y/Z-Modem framing targets, which see the line's bytes directly; the eight parsers of files,
-# command lines and radio network texts get half of it each. `fuzz.sh 10` thus fuzzes 4 x 10 s +
-# 8 x 5 s = 80 s, plus the build (incremental after the first run).
+# X/Y/Z-Modem framing targets, which see the line's bytes directly; the nine parsers of files,
+# command lines, HEX records and radio network texts get half of it each. `fuzz.sh 10` thus
+# fuzzes 4 x 10 s + 9 x 5 s = 85 s, plus the build (incremental after the first run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -14,7 +14,7 @@ half=$(( seconds / 2 > 0 ? seconds / 2 : 1 ))
 build=${FUZZ_BUILD:-build-fuzz}
 line_targets="frame block_receiver zmodem_frames xy_block"
 parser_targets="settings_file command_line uploader xyz_headers quorbus_reply term_records \
-tembra_ini job_lines"
+tembra_ini job_lines hex_record"
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DQUILLON_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 build_targets=()

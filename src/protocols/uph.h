@@ -5,11 +5,10 @@
 // sent itself.
 //
 // Thread safety: as TOrvComm (one owning thread; others may set the abort request).
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "protocols/ack_nak.h"
+#include "protocols/uph_record.h"
 
 namespace quillon {
 
@@ -28,14 +27,5 @@ class TOrvUph : public TOrvAckNak {
   // Line number (from 1) of the line that made the last SendFile refuse its file; 0 if none.
   int lastLongLine = 0;
 };
-
-// The name a terminal gets for a program file: the file name without directory, cut at its first
-// '.', at most 8 characters, upper case, padded with blanks to 8 characters.
-std::string UphProgramName(const std::string& fileName);
-
-// The binary form of an Intel-HEX record ":LLAAAATT<data>CC": address high and low byte, then
-// the LL data bytes; record type and checksum are not used. False for a line that does not
-// hold a whole record.
-bool UphBinaryRecord(const std::string& line, std::vector<uint8_t>& record);
 
 }  // namespace quillon
