@@ -1,24 +1,16 @@
 #include "protocols/uph_record.h"
 
 #include "common/paths.h"
+#include "protocols/ack_nak_frame.h"
 
 namespace quillon {
 namespace {
 
 constexpr size_t kNameLength = 8;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The byte of the two hex digits at `pos`, or -1.
 int HexByte(const std::string& text, size_t pos) {
-  const int high = HexDigit(text[pos]);
-  const int low = HexDigit(text[pos + 1]);
-  return high < 0 || low < 0 ? -1 : high * 16 + low;
+  return acknak::ParseHex2(reinterpret_cast<const uint8_t*>(text.data() + pos));
 }
 
 }  // namespace
