@@ -12,6 +12,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 what="${1:-all}"
+case "$what" in
+  address | thread | all) ;;
+  *)
+    echo "usage: scripts/sanitize.sh [address|thread|all]" >&2
+    exit 2
+    ;;
+esac
 jobs="$(nproc)"
 programs=(quillon quillon-sim sollex)
 
@@ -62,7 +69,7 @@ if [[ "$what" == address || "$what" == all ]]; then
 fi
 if [[ "$what" == thread || "$what" == all ]]; then
   started=$SECONDS
-  build build-tsan thread integration_tests ui_tests uploader_tests
+  build build-tsan thread integration_tests uploader_tests
   echo "thread: $((SECONDS - started)) s for the build"
   run build-tsan thread -L integration
 fi
