@@ -328,14 +328,39 @@ bool BlockSender::DropLateAnswers(int quietMs) {
 }
 
 int BlockSender::SendBlock(uint8_t number, const uint8_t* data, size_t count, size_t blockSize,
-                           uint8_t pad, bool once) {
+                           uint8_t pad) {
   if (check_ == CheckKind::kSum) blockSize = kShortBlock;
   const size_t length = BuildFrame(number, data, count, blockSize, check_, pad, frame_);
-  return SendUntilAcknowledged(frame_, length, number <= 1, once);
+  return SendUntilAcknowledged(frame_, length, number <= 1);
 }
 
-int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak,
-                                       bool once) {
+void BlockSender::EndBatch() {
+  const size_t length = BuildFrame(0, nullptr, 0, kShortBlock, check_, 0, frame_);
+  // A receiver that drops its input right after asking would lose a block sent at once, and
+  // one that ends right after acknowledging may lose its acknowledgement with its output:
+  // quick repeats cover the first, the bound on silence the second.
+  int repeatMs = RepeatAfterMs(length);
+  int64_t silentMs = 0;
+  for (int naks = 0; naks <= timings_.retries;) {
+    if (!Turnaround() || !line_.Write(frame_, length)) return;
+    switch (Await(true, repeatMs)) {
+      case Reply::kNak:
+        ++naks;
+        break;
+      case Reply::kSilence:
+        silentMs += repeatMs;
+        if (silentMs >= timings_.silenceMs) return;
+        repeatMs = std::min(2 * repeatMs, std::max(timings_.silenceMs, 1));
+        break;
+      case Reply::kAck:
+      case Reply::kCancelled:
+      case Reply::kGone:
+        return;
+    }
+  }
+}
+
+int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak) {
   // Each repeat on silence waits twice as long as the one before: a receiver that is gone is
   // not flooded with copies.
   int repeatMs = RepeatAfterMs(length);
@@ -365,7 +390,7 @@ int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool
         return kAborted;
       case Reply::kSilence:
         silentMs += repeatMs;
-        if (once || silentMs > static_cast<int64_t>(timings_.retries) * timings_.silenceMs) {
+        if (silentMs > static_cast<int64_t>(timings_.retries) * timings_.silenceMs) {
           Cancel();
           return kTimeout;
         }
@@ -373,7 +398,7 @@ int BlockSender::SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool
         repeatMs = std::min(2 * repeatMs, std::max(timings_.silenceMs, 1));
         break;
       case Reply::kNak:
-        if (once || ++naks > timings_.retries) {
+        if (++naks > timings_.retries) {
           Cancel();
           return kFailed;
         }
@@ -405,7 +430,7 @@ int BlockSender::SendData(int fd, int64_t fileLength) {
       return kAborted;
     }
   }
-  return SendUntilAcknowledged(&kEot, 1, false, false);
+  return SendUntilAcknowledged(&kEot, 1, false);
 }
 
 // ---- X-Modem ----

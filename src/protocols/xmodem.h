@@ -107,9 +107,13 @@ class BlockSender : public XyLink {
   // Waits for the receiver's request: 'C' chooses CRC-16, NAK the checksum (and 128-byte
   // blocks).
   [[nodiscard]] int WaitForRequest(int64_t fileLength);
-  // Sends one block until the receiver acknowledges it, or only once when `once`.
+  // Sends one block until the receiver acknowledges it.
   [[nodiscard]] int SendBlock(uint8_t number, const uint8_t* data, size_t count, size_t blockSize,
-                              uint8_t pad, bool once = false);
+                              uint8_t pad);
+  // Sends the empty block 0 that ends a Y-Modem batch. The file is through by then, so nothing
+  // here cancels: the block goes again on a request and on silence, and an acknowledgement,
+  // a cancel, a gone line or one receiver time-out of silence ends the batch.
+  void EndBatch();
   // Sends the file from `fd` as blocks 1, 2, ..., then the end (EOT until acknowledged).
   [[nodiscard]] int SendData(int fd, int64_t fileLength);
 
@@ -118,8 +122,7 @@ class BlockSender : public XyLink {
   Reply Await(bool askMeansNak, int timeoutMs);
   // Sends `bytes` until the receiver acknowledges them: again on each NAK and after each
   // silence of `RepeatAfterMs`.
-  [[nodiscard]] int SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak,
-                                          bool once);
+  [[nodiscard]] int SendUntilAcknowledged(const uint8_t* bytes, size_t length, bool askMeansNak);
   // Waits `turnaroundMs` for the receiver to get ready; a byte that comes meanwhile is kept.
   [[nodiscard]] bool Turnaround();
   // How long the sender waits for an answer to `length` bytes before it sends them again.

@@ -42,10 +42,8 @@ int SendOneFile(BlockSender& sender, int fd, const std::string& path, const stru
   result = sender.WaitForRequest(info.st_size);
   if (result == kDone) result = sender.SendData(fd, info.st_size);
   if (result != kDone) return result;
-  // The file is through; the empty block 0 only ends the batch. It is sent once: a receiver
-  // that ends right after acknowledging it may drop that acknowledgement with its input.
-  if (sender.WaitForRequest(info.st_size) == kDone)
-    (void)sender.SendBlock(0, nullptr, 0, kShortBlock, 0, true);
+  // The file is through; the empty block 0 only ends the batch and cannot fail it.
+  if (sender.WaitForRequest(info.st_size) == kDone) sender.EndBatch();
   return kDone;
 }
 
