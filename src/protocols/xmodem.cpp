@@ -338,8 +338,10 @@ void BlockSender::EndBatch() {
   const size_t length = BuildFrame(0, nullptr, 0, kShortBlock, check_, 0, frame_);
   // A receiver that drops its input right after asking would lose a block sent at once, and
   // one that ends right after acknowledging may lose its acknowledgement with its output:
-  // quick repeats cover the first, the bound on silence the second.
-  int repeatMs = RepeatAfterMs(length);
+  // quick repeats cover the first, the bound on silence the second. Without a known pace the
+  // first repeat comes after a short block's time on a slow line.
+  int repeatMs = slowestAnswerMs_ < 0 ? std::min(4 * timings_.repeatMs, timings_.silenceMs)
+                                      : RepeatAfterMs(length);
   int64_t silentMs = 0;
   for (int naks = 0; naks <= timings_.retries;) {
     if (!Turnaround() || !line_.Write(frame_, length)) return;
